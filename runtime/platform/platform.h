@@ -1,0 +1,55 @@
+// The platform layer: the few operating-system services the runtime needs, over POSIX and X11.
+//
+// Each service is reached through a seam (a function pointer in PlatformSeams) so that tests can
+// put in a fake clock, scripted message-box answers and an exit that does not end the test
+// process. Nothing outside runtime/platform/ sees an X11 type.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace platform {
+
+enum class BoxKind { ok, yes_no };
+enum class BoxAnswer { ok, yes, no, failed };  // failed: no box could be shown
+
+// The lock toggles and the six modifier keys as the operating system sees them now.
+struct KeyStates {
+    bool scroll_lock = false, caps_lock = false, num_lock = false;
+    bool left_shift = false, right_shift = false;
+    bool left_ctrl = false, right_ctrl = false;
+    bool left_alt = false, right_alt = false;
+};
+
+struct PlatformSeams {
+    int64_t (*monotonic_ms)();                 // milliseconds since an arbitrary origin
+    int64_t (*wall_seconds)();                 // seconds since the epoch
+    std::tm (*local_time)(int64_t seconds);    // local calendar time of an epoch second
+    void (*sleep_ms)(int32_t ms);              // 0 = give up the rest of the time slice
+    BoxAnswer (*message_box)(const char* caption, const char* text, BoxKind kind);
+    KeyStates (*key_states)();
+    [[noreturn]] void (*exit_process)(int status);
+};
+
+// The seams in force; tests assign their own functions and call reset_seams() afterwards.
+PlatformSeams& seams();
+void reset_seams();
+
+inline int64_t monotonic_ms() { return seams().monotonic_ms(); }
+inline int64_t wall_seconds() { return seams().wall_seconds(); }
+inline std::tm local_time(int64_t seconds) { return seams().local_time(seconds); }
+inline void sleep_ms(int32_t ms) { seams().sleep_ms(ms); }
+inline BoxAnswer message_box(const char* caption, const char* text, BoxKind kind) {
+    return seams().message_box(caption, text, kind);
+}
+inline KeyStates key_states() { return seams().key_states(); }
+[[noreturn]] inline void exit_process(int status) { seams().exit_process(status); }
+
+// Installs `handler` for floating-point exception signals on the calling process.
+void install_fpe_handler(void (*handler)(int));
+
+// The running executable's full path ("" when it cannot be read).
+std::string executable_path();
+
+}  // namespace platform
