@@ -42,3 +42,7 @@ void reset_runtime_signals();
 // Sets bit 0 of threads_stopped, then sleeps in 16 ms steps for ever (until stop_requested, then
 // still for ever): the process exit ends it. Only the program thread calls it.
 [[noreturn]] void park_program_thread();
+
+// The window layer's close request: sets bit 0 of close_requests and returns; the window stays
+// open and the housekeeping thread runs the shutdown.
+inline void request_close() { runtime_signals().close_requests.fetch_or(1u); }
