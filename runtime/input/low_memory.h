@@ -20,9 +20,16 @@ inline constexpr size_t data_segment_size = 65'536;
 inline constexpr size_t text_video_offset = 0xB8000;
 inline constexpr size_t text_video_size = 65'536;
 
+// Where the data segment's stack starts (an offset inside the data segment).
+inline constexpr uint32_t data_segment_stack_start = 65'528;
+
 // The block itself; valid after init_low_memory().
 uint8_t* low_memory();
 
 // Allocates (first call) or re-zeroes the block and sets the data segment's stack offset to
 // 65,528. Start-up calls it once; tests call it for a fresh runtime.
 void init_low_memory();
+
+// The data segment's current stack offset; only the program thread reads and changes it (routines
+// remember it on entry and put it back on return).
+uint32_t& data_segment_stack_offset();
