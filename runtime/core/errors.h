@@ -30,6 +30,14 @@ const char* error_message(uint32_t code);
 void statement_check(uint32_t line, uint32_t procedure_line = 0,
                      const char* procedure_name = nullptr);
 
+// Reports the pending error (run by statement_check): Yes (or no box) clears it and returns; No
+// sets exit_now and parks the program thread; codes 300-313 show an OK box and end the process
+// with status 1.
+void show_error_dialog();
+
+// The statement bookkeeping the game reads after a check: never set in this program.
+int32_t repeat_statement();
+
 // Modal "Alert" boxes for internal faults the runtime survives.
 void show_alert(const char* text);
 void show_alert_number(int32_t number);

@@ -52,4 +52,8 @@ void install_fpe_handler(void (*handler)(int));
 // The running executable's full path ("" when it cannot be read).
 std::string executable_path();
 
+// The folder part of `path`: everything before its last slash ("/" for a file in the root, ""
+// when there is no slash). A colon is an ordinary file-name character here.
+std::string directory_of(const std::string& path);
+
 }  // namespace platform
