@@ -62,5 +62,10 @@ struct StringHeapStats {
 StringHeapStats string_heap_stats();
 const char* string_heap_start();
 
-// Creates the string state (start-up) or recreates it from nothing (tests).
+// Creates the string state (start-up) or recreates it from nothing (tests); every descriptor
+// handed out before is gone afterwards.
 void init_string_state();
+
+// The shared constants start-up creates: read-only, never temporary, never freed.
+RtString* shared_empty_string();
+RtString* shared_space_string();
