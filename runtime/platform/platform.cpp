@@ -126,6 +126,8 @@ PlatformSeams& seams() {
 
 void reset_seams() { seams() = real_seams; }
 
+void prepare_for_threads() { XInitThreads(); }
+
 void install_fpe_handler(void (*handler)(int)) {
     struct sigaction action {};
     action.sa_handler = handler;

@@ -46,6 +46,10 @@ inline BoxAnswer message_box(const char* caption, const char* text, BoxKind kind
 inline KeyStates key_states() { return seams().key_states(); }
 [[noreturn]] inline void exit_process(int status) { seams().exit_process(status); }
 
+// Makes the window-system library safe for use from several threads; the process entry calls it
+// before anything else touches the display.
+void prepare_for_threads();
+
 // Installs `handler` for floating-point exception signals on the calling process.
 void install_fpe_handler(void (*handler)(int));
 
