@@ -156,9 +156,11 @@ int32_t new_image(int32_t width, int32_t height, int32_t mode, bool mode_given);
 // Sets `font` and puts the cursor at row 1, column 1 and the view at rows 1 to height - 1.
 void set_font(uint32_t font, Image* image);
 
-// The record of a slot (nullptr when the slot was never allocated).
+// The record of a slot (nullptr when the slot was never allocated). Program thread: the table's
+// bookkeeping is not atomic. Other threads reach the visible page through visible_image().
 Image* image_record(int32_t slot);
-// The visible page's record; the frame builder reads it (see ScreenState THREADING).
+// The visible page's record (nullptr before the first screen); any thread may call it, see the
+// ScreenState THREADING note.
 Image* visible_image();
 Image* write_target_image();
 

@@ -9,6 +9,7 @@
 #include "runtime/display/palette.h"
 #include "runtime/input/low_memory.h"
 #include "runtime/text/cursor.h"
+#include "runtime/text/frame_hooks.h"
 #include "runtime/text/private/screen_internal.h"
 #include "runtime/text/screen.h"
 #include "tests/support/fresh_text_runtime.h"
@@ -239,6 +240,43 @@ TEST_F(ScreenTest, SetWriteTargetMakesPagesOnDemand) {
     EXPECT_EQ(page_text(page_record(0)), blank_screen);
     set_write_target(visible_page_handle());
     EXPECT_EQ(write_target_image(), visible_image());
+}
+
+struct HookCounts {
+    int32_t paused = 0, resumed = 0, invalidated = 0;
+    bool paused_while_building = false;
+};
+HookCounts hook_counts;
+
+TEST_F(ScreenTest, FrameBuilderIsHeldOffOnlyAroundARecreation) {
+    const FrameBuilderHooks saved = frame_builder_hooks();
+    hook_counts = HookCounts{};
+    frame_builder_hooks() = FrameBuilderHooks{
+        [] { ++hook_counts.paused; },
+        [] { ++hook_counts.resumed; },
+        [] {
+            ++hook_counts.invalidated;
+            hook_counts.paused_while_building = hook_counts.paused > hook_counts.resumed;
+        },
+    };
+
+    print_text("survives", 0);
+    set_screen_mode(0, 0, 0, 0, 0, 1);  // the same mode again: nothing to do
+    EXPECT_EQ(hook_counts.invalidated, 0);
+    EXPECT_EQ(page_rows(page_record(0))[0], "survives");
+
+    locate(26, 1, 0, 0, 0, locate_row_given);  // the 50-row switch re-creates the screen
+    EXPECT_EQ(hook_counts.paused, 1);
+    EXPECT_EQ(hook_counts.resumed, 1);
+    EXPECT_EQ(hook_counts.invalidated, 1);
+    EXPECT_TRUE(hook_counts.paused_while_building);
+
+    set_screen_mode(0, 0, 0, 1, 0, 4 | 8);  // a page selection clears the comparison only
+    EXPECT_EQ(hook_counts.invalidated, 2);
+    EXPECT_EQ(hook_counts.paused, 1);
+    EXPECT_EQ(visible_image(), &page_record(1));
+
+    frame_builder_hooks() = saved;
 }
 
 }  // namespace
