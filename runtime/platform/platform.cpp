@@ -6,6 +6,9 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <sched.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <fpu_control.h>
+#endif
 #include <unistd.h>
 
 #include <array>
@@ -143,6 +146,24 @@ std::string executable_path() {
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (length <= 0 || static_cast<size_t>(length) >= buffer.size()) return {};
     return std::string(buffer.data(), static_cast<size_t>(length));
+}
+
+bool current_directory(std::string& directory) {
+    std::array<char, 4096> buffer{};
+    if (getcwd(buffer.data(), buffer.size()) == nullptr) return false;
+    directory = buffer.data();
+    return true;
+}
+
+bool change_directory(const std::string& directory) { return chdir(directory.c_str()) == 0; }
+
+void use_extended_precision() {
+#if defined(__x86_64__) || defined(__i386__)
+    fpu_control_t control = 0;
+    _FPU_GETCW(control);
+    control = static_cast<fpu_control_t>((control & ~_FPU_EXTENDED) | _FPU_EXTENDED);
+    _FPU_SETCW(control);
+#endif
 }
 
 std::string directory_of(const std::string& path) {

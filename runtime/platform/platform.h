@@ -56,6 +56,15 @@ void install_fpe_handler(void (*handler)(int));
 // The running executable's full path ("" when it cannot be read).
 std::string executable_path();
 
+// The current directory; false when it cannot be read.
+bool current_directory(std::string& directory);
+// Makes `directory` current; false when that fails.
+bool change_directory(const std::string& directory);
+
+// Makes floating-point arithmetic on the calling thread use the 64-bit mantissa of extended
+// precision (already the default for long double on x86-64 Linux; set explicitly all the same).
+void use_extended_precision();
+
 // The folder part of `path`: everything before its last slash ("/" for a file in the root, ""
 // when there is no slash). A colon is an ordinary file-name character here.
 std::string directory_of(const std::string& path);
