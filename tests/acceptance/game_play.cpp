@@ -63,7 +63,10 @@ int prompt_row(int location) { return 17 + location_facts(location).description_
 
 LaunchOptions game_launch(const std::string& case_name, std::vector<std::string> environment) {
     LaunchOptions options;
-    options.program = TARROWGATE_EXECUTABLE;
+    // Another build of the game can be played by the same suite (a deliberately broken one, to
+    // see the suite catch the fault).
+    const char* other = std::getenv("TARROWGATE_UNDER_TEST");
+    options.program = other != nullptr ? other : TARROWGATE_EXECUTABLE;
     options.environment = std::move(environment);
     options.log_path = log_folder() + "/" + case_name + ".log";
     return options;
