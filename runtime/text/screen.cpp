@@ -1,6 +1,7 @@
 #include "runtime/text/screen.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -56,25 +57,27 @@ bool is_graphics_mode(int32_t mode) {
 // ---- growable arrays without exceptions ----------------------------------------------------
 
 // Grows `array` from `count` used entries to `new_capacity`, the new entries zero. False when
-// the storage could not be had (the array is then unchanged).
+// the storage could not be had (the array is then unchanged). calloc leaves the zero pages of a
+// huge request untouched, so a far-off page number costs address space, not memory.
 bool grow_int_array(int32_t*& array, int32_t count, int32_t& capacity, int32_t new_capacity) {
-    auto* grown = new (std::nothrow) int32_t[static_cast<size_t>(new_capacity)]();
+    auto* grown = static_cast<int32_t*>(std::calloc(static_cast<size_t>(new_capacity),
+                                                    sizeof(int32_t)));
     if (grown == nullptr) return false;
     if (array != nullptr) std::copy(array, array + count, grown);
-    delete[] array;
+    std::free(array);
     array = grown;
     capacity = new_capacity;
     return true;
 }
 
-// Makes the page list at least `count` entries long; new entries are 0.
+// Makes the page list at least `count` entries long. Entries at and beyond `count` are always
+// 0 (see release_every_page), so the new entries need no fill.
 bool grow_page_list(PageList& pages, int32_t count) {
     if (count <= pages.count) return true;
     if (count > pages.capacity &&
         !grow_int_array(pages.slots, pages.count, pages.capacity, count)) {
         return false;
     }
-    std::fill(pages.slots + pages.count, pages.slots + count, 0);
     pages.count = count;
     return true;
 }
@@ -123,6 +126,7 @@ void release_every_page() {
         free_owned_storage(*image_record(slot));
         release_image_slot(slot);
     }
+    std::fill(pages.slots, pages.slots + pages.count, 0);
     pages.count = 0;
     grow_page_list(pages, 1);
 }
@@ -213,7 +217,7 @@ void init_image_table() {
         delete[] records;
         table.chunks[chunk] = nullptr;
     }
-    delete[] table.released;
+    std::free(table.released);
     table = ImageTable{};
 
     table.chunks[0] = new (std::nothrow) Image[image_table_step]();
@@ -231,7 +235,7 @@ void init_image_table() {
     table.handed_out = 2;
 
     ScreenState& screen = module.screen;
-    delete[] screen.pages.slots;
+    std::free(screen.pages.slots);
     screen.pages = PageList{};
     grow_page_list(screen.pages, 1);
     screen.write_target = screen.read_source = 0;
@@ -430,7 +434,9 @@ int32_t new_image(int32_t width, int32_t height, int32_t mode, bool mode_given) 
 int32_t page_image(int32_t page) {
     ScreenState& screen = module.screen;
     if (page < 0) return 0;
-    if (page >= screen.pages.count && !grow_page_list(screen.pages, page + 1)) {
+    if (page >= screen.pages.count &&
+        (page == std::numeric_limits<int32_t>::max() ||
+         !grow_page_list(screen.pages, page + 1))) {
         // A page number far beyond any real screen: the list cannot hold it.
         raise_error(error_out_of_memory);
         return 0;

@@ -374,6 +374,18 @@ TEST_F(CursorTest, PageWidth) {
     EXPECT_EQ(page_width(0, 0), 0);  // pending error
 }
 
+TEST_F(CursorTest, FarOffPageNumbersDoNotBringTheProcessDown) {
+    // The list either grows (address space only) or the request fails with "Out of memory".
+    for (const int32_t page : {400'000'000, 2'147'483'646, 2'147'483'647}) {
+        fresh_text_runtime();
+        const int32_t width = page_width(page, 1);
+        EXPECT_TRUE((width == 80 && !error_pending()) || (width == 0 && pending_error() == 7u))
+            << "page " << page << " width " << width << " error " << pending_error();
+    }
+    reset_error_state();
+    EXPECT_EQ(page_width(1, 1), 80);  // the screen still works
+}
+
 TEST_F(CursorTest, PendingErrorMakesStatementsNoOps) {
     raise_error(5);
     const CursorSnapshot before = snapshot();
