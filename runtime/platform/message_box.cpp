@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -182,6 +183,9 @@ bool open_box(OpenBox& box, const char* caption, const char* text, BoxKind kind)
         XSetWMNormalHints(display, box.window, hints);
         XFree(hints);
     }
+    const long pid = static_cast<long>(getpid());  // lets tools find the box of a process
+    XChangeProperty(display, box.window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
     set_atom_list(display, box.window, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DIALOG"});
     set_atom_list(display, box.window, "_NET_WM_STATE", {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_MODAL"});
     Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
