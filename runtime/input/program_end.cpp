@@ -4,14 +4,12 @@
 
 #include "runtime/core/rt_string.h"
 #include "runtime/core/signals.h"
+#include "runtime/display/frames.h"
 #include "runtime/input/key_queue.h"
 #include "runtime/platform/platform.h"
 #include "runtime/text/cursor.h"
 #include "runtime/text/print.h"
 #include "runtime/text/screen.h"
-
-// The display's switch back to automatic frames (runtime/display/frames.h).
-void set_auto_display();
 
 namespace {
 

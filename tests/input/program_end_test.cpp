@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/signals.h"
+#include "runtime/display/frames.h"
 #include "runtime/input/key_intake.h"
 #include "runtime/input/key_queue.h"
 #include "runtime/input/program_end.h"
@@ -151,6 +152,7 @@ TEST_F(ProgramEnd, PromptStandsOnTheBlankedBottomRowOfTheVisiblePage) {
     locate(25, 30, 0, 0, 0, locate_row_given | locate_column_given);
     print_text("old text on the last row");
     set_write_target(1);  // the visible page is still page 0
+    frame_exchange().auto_display = 0;  // the game's last display was explicit
 
     run_end_program({{50, {KeyReport::character, 27}}});
 
@@ -164,6 +166,7 @@ TEST_F(ProgramEnd, PromptStandsOnTheBlankedBottomRowOfTheVisiblePage) {
     EXPECT_EQ(cursor_row(), 25);
     EXPECT_EQ(cursor_column(), 26);
     EXPECT_TRUE(row_is_blank(page_record(1), 25));
+    EXPECT_EQ(auto_display_state(), 1);  // so the prompt is shown
 }
 
 }  // namespace
