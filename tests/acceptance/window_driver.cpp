@@ -309,6 +309,30 @@ bool WindowSession::program_running() {
     return true;
 }
 
+void WindowSession::place_on_screen() {
+    // The program leaves its position to the system, and with no window manager the window may
+    // stand partly off the screen, where it cannot be captured. Place it the way a window
+    // manager would.
+    Display* display = as_display(display_);
+    int x = 0, y = 0;
+    Window child = 0;
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window_, &attributes) ||
+        !XTranslateCoordinates(display, window_, DefaultRootWindow(display), 0, 0, &x, &y,
+                               &child)) {
+        return;
+    }
+    const int screen_width = DisplayWidth(display, DefaultScreen(display));
+    const int screen_height = DisplayHeight(display, DefaultScreen(display));
+    if (x < 0 || y < 0 || x + attributes.width > screen_width ||
+        y + attributes.height > screen_height) {
+        if (attributes.width <= screen_width && attributes.height <= screen_height) {
+            XMoveWindow(display, window_, 16, 16);
+            XSync(display, False);
+        }
+    }
+}
+
 WindowGeometry WindowSession::window_geometry() {
     XWindowAttributes attributes{};
     if (display_ == nullptr || window_ == 0 ||
@@ -325,6 +349,7 @@ WindowGeometry WindowSession::window_geometry() {
         return ::testing::AssertionFailure() << "the window is " << geometry.width << "x"
                                              << geometry.height << ", not 640x400";
     }
+    place_on_screen();
     last_x_error = 0;
     XImage* image =
         XGetImage(display, window_, 0, 0, frame_width, frame_height, AllPlanes, ZPixmap);

@@ -92,6 +92,7 @@ private:
     bool start_x_server(std::string& error);
     bool find_window(std::chrono::milliseconds timeout, std::string& error);
     void send_key(unsigned keycode, bool down);
+    void place_on_screen();
     void end_everything();
 
     pid_t server_pid_ = -1;
