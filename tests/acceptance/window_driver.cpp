@@ -183,7 +183,9 @@ bool WindowSession::start_x_server(std::string& error) {
             dup2(null_fd, STDERR_FILENO);
             const std::string display = ":" + number;
             const std::string ready_fd = std::to_string(ready_pipe[1]);
-            execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+            const std::string screen_size = std::to_string(x_screen_width) + "x" +
+                                            std::to_string(x_screen_height) + "x24";
+            execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", screen_size.c_str(), "-nolisten",
                    "tcp", "-displayfd", ready_fd.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }

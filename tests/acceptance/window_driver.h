@@ -38,6 +38,10 @@ using ScreenCondition = std::function<bool(const Screen&)>;
 
 constexpr std::chrono::milliseconds default_wait{15000};
 
+// The size of the private X server's screen.
+constexpr int x_screen_width = 1280;
+constexpr int x_screen_height = 1024;
+
 class WindowSession {
 public:
     WindowSession() = default;
