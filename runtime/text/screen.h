@@ -153,7 +153,8 @@ int32_t visible_page_handle();
 // Makes a surface; the negative handle, 0 after a reported error, -1 when no storage was had.
 int32_t new_image(int32_t width, int32_t height, int32_t mode, bool mode_given);
 
-// Sets `font` and puts the cursor at row 1, column 1 and the view at rows 1 to height - 1.
+// Sets `font`, puts the cursor at row 1, column 1 (no wrap pending) and the view at rows 1 to
+// height - 1.
 void set_font(uint32_t font, Image* image);
 
 // The record of a slot (nullptr when the slot was never allocated). Program thread: the table's
