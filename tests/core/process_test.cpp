@@ -44,7 +44,7 @@ std::string run_command(const std::string& command) {
 
 class HelperProcess {
 public:
-    explicit HelperProcess(const char* scenario) {
+    explicit HelperProcess(const char* scenario, const char* display = nullptr) {
         int out[2];
         if (pipe(out) != 0) return;
         pid_ = fork();
@@ -53,6 +53,7 @@ public:
             dup2(out[1], STDERR_FILENO);
             close(out[0]);
             close(out[1]);
+            if (display != nullptr) setenv("DISPLAY", display, 1);
             execl(CORE_PROCESS_HELPER, CORE_PROCESS_HELPER, scenario, static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -212,6 +213,65 @@ TEST(ProcessStartup, WaitsForTheNextWallClockSecond) {
     const long long started_ms = std::stoll(started[1]);
     EXPECT_GT(started_ms / 1000, begun_ms / 1000) << "the threads started within the same second";
     EXPECT_LE(started_ms - begun_ms, 1500);
+}
+
+// Holding keys would disturb other tests on the shared display, so this one brings its own X
+// server.
+class PrivateDisplay {
+public:
+    PrivateDisplay() {
+        for (int n = 200; n < 300; ++n) {
+            const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0) continue;
+            name_ = ":" + std::to_string(n);
+            pid_ = fork();
+            if (pid_ == 0) {
+                const int null_fd = open("/dev/null", O_WRONLY);
+                dup2(null_fd, STDOUT_FILENO);
+                dup2(null_fd, STDERR_FILENO);
+                execlp("Xvfb", "Xvfb", name_.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                       static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            for (int attempt = 0; attempt < 200 && access(socket.c_str(), F_OK) != 0; ++attempt) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            ready_ = access(socket.c_str(), F_OK) == 0;
+            return;
+        }
+    }
+    ~PrivateDisplay() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool ready() const { return ready_; }
+    const std::string& name() const { return name_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+    bool ready_ = false;
+};
+
+TEST(ProcessKeyStates, ModifiersAndLocksFollowTheXServer) {
+    PrivateDisplay display;
+    ASSERT_TRUE(display.ready()) << "could not start a private Xvfb";
+    // The server lets go of keys held through its test extension when the holding client leaves,
+    // so xdotool keeps them down in the background while the helper looks.
+    ASSERT_EQ(std::system(("DISPLAY=" + display.name() +
+                           " xdotool keydown Shift_L keydown Control_R keydown Alt_L key Caps_Lock"
+                           " sleep 3 >/dev/null 2>&1 &")
+                              .c_str()),
+              0);
+    HelperProcess helper("key_states", display.name().c_str());
+    ASSERT_TRUE(helper.wait(std::chrono::seconds(6)));
+    EXPECT_EQ(helper.exit_status(), 0);
+    // left_ctrl is not checked: xdotool holds Control_L as well when it presses Control_R.
+    const std::regex seen("keys scroll=0 caps=1 num=0 lshift=1 rshift=0 lctrl=\\d rctrl=1 lalt=1 ralt=0");
+    EXPECT_TRUE(std::regex_search(helper.output(), seen)) << helper.output();
 }
 
 }  // namespace

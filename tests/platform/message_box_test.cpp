@@ -233,30 +233,3 @@ TEST_F(MessageBoxOnDisplay, ClosingTheWindowAnswersNo) {
 }
 
 }  // namespace
-
-namespace {
-
-// The X server releases keys held through its test extension when the holding client leaves, so
-// xdotool keeps them down for a while in the background.
-TEST(KeyStatesOnDisplay, ModifiersAndLocksFollowTheServer) {
-    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "this test needs an X display (DISPLAY)";
-    ASSERT_EQ(std::system("xdotool keydown Shift_L keydown Control_R keydown Alt_L key Caps_Lock "
-                          "sleep 3 keyup Alt_L keyup Control_R keyup Shift_L key Caps_Lock &"),
-              0);
-    platform::KeyStates states;
-    for (int attempt = 0; attempt < 200 && !(states.left_alt && states.caps_lock); ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        states = platform::key_states();
-    }
-    EXPECT_TRUE(states.left_shift);
-    EXPECT_FALSE(states.right_shift);
-    // left_ctrl is not checked: xdotool holds Control_L as well when it presses Control_R.
-    EXPECT_TRUE(states.right_ctrl);
-    EXPECT_TRUE(states.left_alt);
-    EXPECT_FALSE(states.right_alt);
-    EXPECT_TRUE(states.caps_lock);
-    EXPECT_FALSE(states.num_lock);
-    EXPECT_FALSE(states.scroll_lock);
-}
-
-}  // namespace

@@ -107,6 +107,18 @@ int main(int argc, char** argv) {
     platform::prepare_for_threads();
     std::atexit(report_exit);
 
+    if (scenario == "key_states") {
+        // Polls until the keys a test holds on this display show, then prints what it saw.
+        platform::KeyStates k;
+        for (int i = 0; i < 300 && !(k.left_alt && k.caps_lock); ++i) {
+            platform::sleep_ms(10);
+            k = platform::key_states();
+        }
+        std::printf("keys scroll=%d caps=%d num=%d lshift=%d rshift=%d lctrl=%d rctrl=%d lalt=%d ralt=%d\n",
+                    k.scroll_lock, k.caps_lock, k.num_lock, k.left_shift, k.right_shift,
+                    k.left_ctrl, k.right_ctrl, k.left_alt, k.right_alt);
+        return 0;
+    }
     if (scenario == "startup") {
         const StartupSteps steps{nothing, nothing, init_low_memory, init_clock_base,
                                  nothing, nothing, nothing,         print_start_of_threads};
