@@ -14,6 +14,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -113,7 +114,15 @@ KeyStates real_key_states() {
     return states;
 }
 
-[[noreturn]] void real_exit_process(int status) { std::exit(status); }
+// Ends the process without running exit handlers and static destructors: the window thread is
+// still inside the window system's event loop, and the window system's own exit handler would
+// pull its state away under it (the process then ends with status 1 or a crash instead of the
+// status asked for). Nothing of this program needs a destructor at exit; buffered output is
+// flushed first.
+[[noreturn]] void real_exit_process(int status) {
+    std::fflush(nullptr);
+    _exit(status);
+}
 
 constexpr PlatformSeams real_seams{
     real_monotonic_ms, real_wall_seconds, real_local_time, real_sleep_ms,

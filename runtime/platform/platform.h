@@ -29,7 +29,7 @@ struct PlatformSeams {
     void (*sleep_ms)(int32_t ms);              // 0 = give up the rest of the time slice
     BoxAnswer (*message_box)(const char* caption, const char* text, BoxKind kind);
     KeyStates (*key_states)();
-    [[noreturn]] void (*exit_process)(int status);
+    [[noreturn]] void (*exit_process)(int status);  // flushes output; runs no exit handlers
 };
 
 // The seams in force; tests assign their own functions and call reset_seams() afterwards.

@@ -22,18 +22,14 @@ std::atomic<int> shutdowns{0};
 
 void nothing() {}
 
+// The shutdown's last step before the exit.
 void note_shutdown() {
     ++shutdowns;
     std::printf("shutdown %d\n", shutdowns.load());
-    std::fflush(stdout);
-}
-
-void report_exit() {
     const int64_t at = close_requested_at_ms;
     if (at >= 0) std::printf("exited %lld ms after the close request\n",
                              static_cast<long long>(platform::monotonic_ms() - at));
     std::printf("threads_stopped %u\n", runtime_signals().threads_stopped.load());
-    std::fflush(stdout);
 }
 
 // A game waiting for a typed command: it polls, and checks at statement boundaries.
@@ -105,7 +101,6 @@ int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const std::string scenario = argv[1];
     platform::prepare_for_threads();
-    std::atexit(report_exit);
 
     if (scenario == "key_states") {
         // Polls until the keys a test holds on this display show, then prints what it saw.
