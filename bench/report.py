@@ -188,7 +188,7 @@ def print_micro(rows):
         allocs = row.get("allocs_per_iter")
         allocs_text = "-" if allocs is None else (f"{allocs:.0f}" if allocs == int(allocs)
                                                    else f"{allocs:.2f}")
-        ratio = f"{row['ratio']:.2f}x" if "ratio" in row else ""
+        ratio = f"{row['ratio']:.3g}x" if "ratio" in row else ""
         goal = goal_text(row["goals"])
         mark = f" {row['verdict']}" if row.get("verdict") else ""
         print(f"{label:58} {format_time(row['time_us']):>10} {allocs_text:>7} {ratio:>8}  "
