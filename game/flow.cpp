@@ -135,21 +135,21 @@ void draw_turn_header(const GameState& game) {
     print_lines(title_lines, 101);  // steps 101 to 110
 
     const CompassMarks marks = compass_marks(current_exits(game));
-    print_fitted(compass_indent);
+    print_without_line_end(compass_indent);
     finish_step(steps, 111);
     if (marks.north) print_line("N"); else print_blank_line();
     finish_step(steps, 112);
-    print_fitted(compass_left);
+    print_without_line_end(compass_left);
     finish_step(steps, 113);
-    print_fitted(marks.west ? "W" : " ");
+    print_without_line_end(marks.west ? "W" : " ");
     finish_step(steps, 114);
-    print_fitted(compass_hub);
+    print_without_line_end(compass_hub);
     finish_step(steps, 115);
-    print_fitted(marks.east ? "E" : " ");
+    print_without_line_end(marks.east ? "E" : " ");
     finish_step(steps, 116);
     print_line(compass_right);
     finish_step(steps, 117);
-    print_fitted(compass_indent);
+    print_without_line_end(compass_indent);
     finish_step(steps, 118);
     if (marks.south) print_line("S"); else print_blank_line();
     finish_step(steps, 119);
@@ -164,7 +164,7 @@ void draw_turn_header(const GameState& game) {
 
 void take_turn(GameState& game) {
     const Steps steps;
-    print_fitted("> ");
+    print_without_line_end("> ");
     finish_step(steps, 140);
     string_assign(game.command, normalise_command(timed_command_entry(game)));
     finish_step(steps, 141);
@@ -213,7 +213,7 @@ void print_line(const RtString* text) {
     print_string(nullptr, 1);
 }
 
-void print_fitted(std::string_view text) {
+void print_without_line_end(std::string_view text) {
     const RtString* string = string_from_literal(text);
     make_fit(string);
     print_string(string, 0);

@@ -47,7 +47,7 @@ CompassMarks compass_marks(std::string_view exits);
 // end; text "without line end" is make_fit and the text only; a blank line is just a line end.
 void print_line(std::string_view text);
 void print_line(const RtString* text);
-void print_fitted(std::string_view text);
+void print_without_line_end(std::string_view text);
 void print_blank_line();
 
 // Whole lines, printed as consecutive steps numbered from `first_statement`; an empty line is
