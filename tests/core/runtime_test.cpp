@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <string>
 #include <vector>
 
@@ -98,6 +100,34 @@ TEST_F(HousekeepingTest, ShutdownWaitsInSixteenMillisecondStepsForBothThreads) {
     EXPECT_EQ(run_until_exit(1), 0);
     EXPECT_EQ(fake.sleeps_ms, (std::vector<int32_t>{15, 1, 16, 16, 16, 16}));
     EXPECT_EQ(calls(), (std::vector<std::string>{"tick", "files"}));
+}
+
+TEST(ProgramThread, DivisionByZeroHandlerShowsItsBoxAndExitsOne) {
+    FakePlatformScope fakes;
+    int status = -1;
+    try {
+        on_floating_point_exception(SIGFPE);
+    } catch (const ProcessExited& exited) {
+        status = exited.status;
+    }
+    EXPECT_EQ(status, 1);
+    ASSERT_EQ(fake_platform().boxes.size(), 1u);
+    EXPECT_EQ(fake_platform().boxes[0].caption, "Critical Error");
+    EXPECT_EQ(fake_platform().boxes[0].text, "Division by zero");
+    EXPECT_EQ(fake_platform().boxes[0].kind, platform::BoxKind::ok);
+}
+
+void returning_game() { calls().push_back("game"); }
+
+TEST(ProgramThread, AProgramThatReturnsEndsTheRuntimeAndParks) {
+    FakePlatformScope fakes;
+    calls().clear();
+    fake_platform().sleep_budget_ms = 64;
+    EXPECT_THROW(run_program_thread(returning_game), SleptTooLong);
+    signal(SIGFPE, SIG_DFL);
+    EXPECT_EQ(calls(), (std::vector<std::string>{"game"}));
+    EXPECT_EQ(runtime_signals().exit_now, 1);
+    EXPECT_EQ(runtime_signals().threads_stopped, 1u);
 }
 
 TEST(TimerEvents, AnEntryNotSwitchedOnNeverFalls) {
