@@ -70,8 +70,8 @@ constexpr auto fish_gun_lines = std::to_array<std::string_view>({
 });
 
 constexpr auto examine_lisa_lines = std::to_array<std::string_view>({
-    "She's only a few years younger than Bill, Mr. Walsh himself. Funny: I'd have",
-    "figured a dispatcher for a girl younger than his son, not his own generation.",
+    "She's only a few years younger than Bill, Mr. Walsh to you and me. I'd have",
+    "bet on a dispatcher younger than his son, not a woman close to his own age.",
     "",
     "TALK TO LISA",
     "ASK ABOUT CABBY",
