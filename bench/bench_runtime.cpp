@@ -33,6 +33,6 @@ void draw_turn_screen(int32_t location) {
     set_color(8, 0, 0, color_foreground_given | color_background_given);
     draw_turn_header(game);
     describe_location(game);
-    print_fitted("> ");
+    print_without_line_end("> ");
     release_temporaries(mark);
 }

@@ -37,7 +37,6 @@ struct CountdownClock {
 
 struct EntryScreen {
     RtString* typed_text = nullptr;
-    RtString* countdown_template_text = nullptr;
     int32_t entry_row = 0;
     int32_t entry_column = 0;
 };
@@ -52,8 +51,6 @@ EntryScreen prepare_entry(std::string_view typed) {
     copy_page(0, 1);
     entry.typed_text = string_new(0, false);
     string_assign(entry.typed_text, string_from_literal(typed));
-    entry.countdown_template_text = string_new(0, false);
-    string_assign(entry.countdown_template_text, string_from_literal(countdown_template));
     return entry;
 }
 
@@ -66,7 +63,8 @@ void entry_screen_work(const EntryScreen& entry, const Steps& steps, Countdown c
     finish_step(steps, 213);
     locate(countdown_row, countdown_column, 0, 0, 0, row_and_column);
     finish_step(steps, 218);
-    print_using_step(entry.countdown_template_text, countdown.minutes_left,
+    // The template is a fresh temporary every pass, as in the game; the step releases it.
+    print_using_step(string_from_literal(countdown_template), countdown.minutes_left,
                      countdown.seconds_left);
     finish_step(steps, 219);
 }
