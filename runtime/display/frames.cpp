@@ -252,6 +252,10 @@ void reset_frame_slots() {
 }
 
 void build_frame() {
+    // Only a pass that starts after display_now's request may end the hand-over: one already
+    // under way may have read the page before the program's last change, and display_now
+    // promises a frame of the page as of its call.
+    const bool switch_off_requested = exchange.auto_display.load() == -1;
     acknowledge_pause_request();
     if (exchange.frame_pause.load() == 0) {
         const int32_t claimed = claim_slot();
@@ -269,8 +273,10 @@ void build_frame() {
         }
     }
     acknowledge_pause_request();
-    int32_t switching_off = -1;
-    exchange.auto_display.compare_exchange_strong(switching_off, 0);
+    if (switch_off_requested) {
+        int32_t switching_off = -1;
+        exchange.auto_display.compare_exchange_strong(switching_off, 0);
+    }
 }
 
 void display_now() {

@@ -57,8 +57,8 @@ struct FrameExchange {
     // THREADING: written and read by the presenter (window thread); read by tests.
     std::atomic<int64_t> presented_frame_serial{0};
     // THREADING: 1 automatic (set by set_auto_display on any thread), -1 switch-off requested
-    // (display_now, program thread), 0 off (set by the builder at the end of the pass that saw
-    // -1). The program thread builds only when it reads 0.
+    // (display_now, program thread), 0 off (set by the builder at the end of a pass that began
+    // after the request). The program thread builds only when it reads 0.
     std::atomic<int32_t> auto_display{1};
     // THREADING: 0 running, 1 pause requested (program thread), 2 paused (builder
     // acknowledges); back to 0 by resume_frame_building on the program thread.

@@ -369,6 +369,22 @@ TEST_F(FrameBuilder, DisplayNowHandsOverThroughTheNextHousekeepingPass) {
     EXPECT_TRUE(newest_frame_matches_page(0));
 }
 
+TEST_F(FrameBuilder, APassUnderWayWhenDisplayNowAsksDoesNotEndTheHandOver) {
+    // The request lands while a pass is reading the page, as if the program had written its last
+    // change just after the pass read those cells: that pass must not end the hand-over.
+    set_visible_page_source([]() -> Image* {
+        frame_exchange().auto_display.store(-1);
+        return visible_image();
+    });
+    build_frame();
+    EXPECT_EQ(auto_display_state(), -1);
+    set_visible_page_source(nullptr);
+    cell(4, 4) = {'N', 0x07};  // the change the first pass missed
+    build_frame();
+    EXPECT_EQ(auto_display_state(), 0);
+    EXPECT_TRUE(newest_frame_matches_page(0));
+}
+
 TEST_F(FrameBuilder, DisplayNowWaitsForARealHousekeepingThread) {
     platform::reset_seams();
     platform::seams().message_box = record_box;
