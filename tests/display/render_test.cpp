@@ -83,6 +83,62 @@ TEST(BuiltInFonts, CellSizesOfTheSixFonts) {
     for (uint32_t other : {0u, 7u, 10u, 18u, 32u}) EXPECT_EQ(font_shape(other), nullptr) << other;
 }
 
+// The glyph rows of one character packed back into bytes (most significant bit leftmost), from
+// the expanded 8x8 or 8x16 table.
+std::vector<uint8_t> packed_glyph(int32_t glyph_height, int character) {
+    load_palettes_and_fonts();
+    const uint8_t* pixels = glyph_height == 8 ? glyph_table_8x8().data() : glyph_table_8x16().data();
+    std::vector<uint8_t> rows;
+    for (int32_t row = 0; row < glyph_height; ++row) {
+        uint8_t bits = 0;
+        for (int32_t x = 0; x < 8; ++x) {
+            const uint8_t pixel = pixels[(character * glyph_height + row) * 8 + x];
+            EXPECT_TRUE(pixel == 0 || pixel == 255) << "character " << character;
+            if (pixel != 0) bits |= static_cast<uint8_t>(0x80u >> x);
+        }
+        rows.push_back(bits);
+    }
+    return rows;
+}
+
+// Landmark glyphs of the code page 437 VGA sets: a wrong table, offset or bit order in the
+// generated data shows in at least one of them.
+TEST(GlyphTables, LandmarkGlyphsOfBothSets) {
+    struct Case {
+        int32_t height;
+        int character;
+        std::vector<uint8_t> rows;
+    };
+    auto repeated = [](std::vector<uint8_t> pair, size_t count) {
+        std::vector<uint8_t> rows;
+        while (rows.size() < count) rows.insert(rows.end(), pair.begin(), pair.end());
+        return rows;
+    };
+    const Case cases[] = {
+        {8, 0, std::vector<uint8_t>(8, 0x00)},
+        {8, 1, {0x7E, 0x81, 0xA5, 0x81, 0xBD, 0x99, 0x81, 0x7E}},  // the smiley
+        {8, 65, {0x30, 0x78, 0xCC, 0xCC, 0xFC, 0xCC, 0xCC, 0x00}},
+        {8, 177, repeated({0x55, 0xAA}, 8)},
+        {8, 179, std::vector<uint8_t>(8, 0x18)},
+        {8, 196, {0, 0, 0, 0, 0xFF, 0, 0, 0}},
+        {8, 219, std::vector<uint8_t>(8, 0xFF)},
+        {8, 255, std::vector<uint8_t>(8, 0x00)},
+        {16, 0, std::vector<uint8_t>(16, 0x00)},
+        {16, 1, {0, 0, 0x7E, 0x81, 0xA5, 0x81, 0x81, 0xBD, 0x99, 0x81, 0x81, 0x7E, 0, 0, 0, 0}},
+        {16, 176, repeated({0x11, 0x44}, 16)},
+        {16, 177, repeated({0x55, 0xAA}, 16)},
+        {16, 178, repeated({0xDD, 0x77}, 16)},
+        {16, 179, std::vector<uint8_t>(16, 0x18)},
+        {16, 196, {0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {16, 219, std::vector<uint8_t>(16, 0xFF)},
+        {16, 255, std::vector<uint8_t>(16, 0x00)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(packed_glyph(c.height, c.character), c.rows)
+            << "8x" << c.height << " character " << c.character;
+    }
+}
+
 TEST(DrawCell, FullBlockInAttribute7FillsEveryFontsCellLightGrey) {
     for (uint32_t font : {8u, 9u, 14u, 15u, 16u, 17u}) {
         CellFixture cell(font);
