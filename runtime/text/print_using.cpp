@@ -10,6 +10,8 @@
 // ---- The output text ----
 
 void formatted_append(FormattedText& text, std::string_view bytes) {
+    // An empty view may carry no pointer at all, which memcpy must not be given.
+    if (bytes.empty()) return;
     const size_t new_length = static_cast<size_t>(text.length) + bytes.size();
     const bool inline_mode = text.long_bytes.empty();
     if (inline_mode && new_length <= static_cast<size_t>(FormattedText::inline_capacity)) {
