@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 
@@ -29,7 +30,7 @@ struct PlatformSeams {
     void (*sleep_ms)(int32_t ms);              // 0 = give up the rest of the time slice
     BoxAnswer (*message_box)(const char* caption, const char* text, BoxKind kind);
     KeyStates (*key_states)();
-    [[noreturn]] void (*exit_process)(int status);  // flushes output; runs no exit handlers
+    void (*exit_process)(int status);  // flushes output; runs no exit handlers; never returns
 };
 
 // The seams in force; tests assign their own functions and call reset_seams() afterwards.
@@ -44,7 +45,11 @@ inline BoxAnswer message_box(const char* caption, const char* text, BoxKind kind
     return seams().message_box(caption, text, kind);
 }
 inline KeyStates key_states() { return seams().key_states(); }
-[[noreturn]] inline void exit_process(int status) { seams().exit_process(status); }
+// A seam that returns all the same is a fault: stop here rather than run on past an exit.
+[[noreturn]] inline void exit_process(int status) {
+    seams().exit_process(status);
+    std::abort();
+}
 
 // Makes the window-system library safe for use from several threads; the process entry calls it
 // before anything else touches the display.
