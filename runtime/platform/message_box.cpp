@@ -172,6 +172,11 @@ bool open_box(OpenBox& box, const char* caption, const char* text, BoxKind kind)
     box.window = XCreateSimpleWindow(display, RootWindow(display, screen), x, y,
                                      static_cast<unsigned>(box.width), static_cast<unsigned>(height),
                                      1, black, white);
+    // Input first: whoever finds the box by its title may send it keys at once, and the title's
+    // atom look-ups below already make it visible to them.
+    XSelectInput(display, box.window, ExposureMask | KeyPressMask | StructureNotifyMask);
+    Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display, box.window, &delete_window, 1);
     set_title(display, box.window, box.caption);
     XSizeHints* hints = XAllocSizeHints();
     if (hints != nullptr) {
@@ -188,9 +193,6 @@ bool open_box(OpenBox& box, const char* caption, const char* text, BoxKind kind)
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
     set_atom_list(display, box.window, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DIALOG"});
     set_atom_list(display, box.window, "_NET_WM_STATE", {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_MODAL"});
-    Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
-    XSetWMProtocols(display, box.window, &delete_window, 1);
-    XSelectInput(display, box.window, ExposureMask | KeyPressMask | StructureNotifyMask);
 
     int button_x = (box.width - buttons_width) / 2;
     const int button_y = text_bottom + margin_px;
@@ -200,9 +202,9 @@ bool open_box(OpenBox& box, const char* caption, const char* text, BoxKind kind)
         child.window = XCreateSimpleWindow(display, box.window, button_x, button_y,
                                            button_width_px, static_cast<unsigned>(button_height), 0,
                                            black, white);
-        XStoreName(display, child.window, button.label);
         XSelectInput(display, child.window, ExposureMask | ButtonPressMask | ButtonReleaseMask |
                                                 KeyPressMask);
+        XStoreName(display, child.window, button.label);
         box.buttons.push_back(child);
         button_x += button_width_px + button_gap_px;
     }
