@@ -30,7 +30,7 @@ TEST_P(WrongAccusation, TurnsTheScreenBlueAndEndsAtTheClosingPrompt) {
     const std::vector<std::string> arrest = {any_text, any_text, any_text};
     ASSERT_TRUE(game.wait_for_layout("the wrong accusation", arrest, nullptr, ending_foreground,
                                      ending_background));
-    game.dismiss();
+    ASSERT_TRUE(game.dismiss());
     ASSERT_TRUE(game.wait_for_layout("the closing prompt under the wrong accusation", arrest,
                                      nullptr, ending_foreground, ending_background, true));
     ASSERT_TRUE(game.finish_at_closing_prompt(ending_foreground, ending_background));

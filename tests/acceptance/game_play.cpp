@@ -22,9 +22,24 @@ constexpr std::array<LocationFacts, 8> locations = {{
     {8, "WEST", 6},                   // Fish's office
 }};
 
-// Time for a program that just drew a waiting screen to begin its wait: the wait first empties
-// the keystroke buffer, and a key sent before that would be thrown away.
-constexpr std::chrono::milliseconds settle_before_key{150};
+// A waiting screen first empties the keystroke buffer, so a key sent before the program reached
+// its wait is thrown away. A short pause before the key makes that rare; a key that still went
+// nowhere is sent again once the screen has stood still for key_answer_wait.
+constexpr std::chrono::milliseconds settle_before_key{100};
+constexpr std::chrono::milliseconds key_answer_wait{3000};
+constexpr int key_attempts = 4;
+
+bool same_cells(const Screen& first, const Screen& second) {
+    for (size_t n = 0; n < first.cells.size(); ++n) {
+        const DecodedCell& a = first.cells[n];
+        const DecodedCell& b = second.cells[n];
+        if (a.character != b.character || a.foreground != b.foreground ||
+            a.background != b.background) {
+            return false;
+        }
+    }
+    return true;
+}
 
 std::string blanks(size_t count) { return std::string(count, ' '); }
 
@@ -220,10 +235,12 @@ std::string joined_text(const Screen& screen) {
 }
 
 ::testing::AssertionResult GameSession::reach_first_turn(Screen* first_turn) {
-    dismiss();
+    ::testing::AssertionResult dismissed = dismiss();
+    if (!dismissed) return dismissed;
     ::testing::AssertionResult blank = wait_for_layout("the blank second screen", {});
     if (!blank) return blank;
-    dismiss();
+    dismissed = dismiss();
+    if (!dismissed) return dismissed;
     return wait_for_turn(1, first_turn);
 }
 
@@ -288,9 +305,23 @@ std::string joined_text(const Screen& screen) {
     return ::testing::AssertionSuccess();
 }
 
-void GameSession::dismiss() {
-    sleep_for(settle_before_key);
-    type_text(" ");
+::testing::AssertionResult GameSession::dismiss() {
+    Screen waiting;
+    ::testing::AssertionResult seen =
+        wait_for("a screen waiting for a key", [](const Screen&) { return true; }, &waiting);
+    if (!seen) return seen;
+    for (int attempt = 1; attempt <= key_attempts; ++attempt) {
+        sleep_for(settle_before_key);
+        type_text(" ");
+        ::testing::AssertionResult moved_on = wait_for(
+            "the screen to go on after a key",
+            [&](const Screen& current) { return !same_cells(current, waiting); }, nullptr,
+            key_answer_wait);
+        // A key at the closing prompt ends the program; the caller collects the exit status.
+        if (moved_on || !program_running()) return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << key_attempts << " key presses did not move on from\n"
+                                         << screen_text(waiting);
 }
 
 ::testing::AssertionResult GameSession::finish_at_closing_prompt(int foreground, int background) {
@@ -309,7 +340,8 @@ void GameSession::dismiss() {
                    << background << "\n" << screen_colours(screen);
         }
     }
-    dismiss();
+    ::testing::AssertionResult dismissed = dismiss();
+    if (!dismissed) return dismissed;
     int status = -1;
     ::testing::AssertionResult ended = wait_for_exit(status, std::chrono::seconds(5));
     if (!ended) return ended;

@@ -84,9 +84,10 @@ public:
                                                int foreground = game_foreground,
                                                int background = game_background,
                                                bool closing_row = false);
-    // Presses a key once a waiting screen stands, after a pause long enough for the program to
-    // have begun waiting (it empties the keystroke buffer first).
-    void dismiss();
+    // Presses a key on the waiting screen that stands now, until the screen changes (or the
+    // program ends): the wait empties the keystroke buffer first, so a key sent a moment too
+    // early is lost and is sent again.
+    ::testing::AssertionResult dismiss();
     // Waits for the closing prompt on row 25, presses a key and expects exit status 0.
     ::testing::AssertionResult finish_at_closing_prompt(int foreground, int background);
 };

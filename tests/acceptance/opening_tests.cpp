@@ -15,7 +15,7 @@ TEST(Opening, BriefingThenBlankScreenThenFirstTurnWithRunningCountdown) {
     ASSERT_TRUE(game.capture(briefing));
     EXPECT_TRUE(check_colours(briefing, game_foreground, game_background));
 
-    game.dismiss();
+    ASSERT_TRUE(game.dismiss());
     ASSERT_TRUE(game.wait_for_layout("the blank second screen", {}));
     // The countdown has not started: the screen stays blank until a second key.
     sleep_for(std::chrono::milliseconds(1200));
@@ -23,7 +23,7 @@ TEST(Opening, BriefingThenBlankScreenThenFirstTurnWithRunningCountdown) {
     ASSERT_TRUE(game.capture(waiting));
     ASSERT_TRUE(check_layout(waiting, {}));
 
-    game.dismiss();
+    ASSERT_TRUE(game.dismiss());
     Screen first_turn;
     ASSERT_TRUE(game.wait_for_turn(1, &first_turn));
     const auto pressed = now();
@@ -76,7 +76,7 @@ TEST(Typing, LettersUpperCasedOthersIgnoredBackspaceAndBlanksTrimmed) {
     game.type_text("\n");
     ASSERT_TRUE(game.wait_for_layout("the exits of location 1",
                                      {location_facts(1).exits, "", "PRESS ANY KEY..."}));
-    game.dismiss();
+    ASSERT_TRUE(game.dismiss());
     ASSERT_TRUE(game.wait_for_turn(1));
 }
 

@@ -143,7 +143,7 @@ TEST(Walkthrough, EveryLocationPersonAndPhraseThenTheConfessionWins) {
             if (step.picture != nullptr) {
                 EXPECT_TRUE(game.save_picture(step.picture));
             }
-            game.dismiss();
+            ASSERT_TRUE(game.dismiss());
             ASSERT_TRUE(game.wait_for_turn(step.at));
             break;
         }
@@ -154,10 +154,10 @@ TEST(Walkthrough, EveryLocationPersonAndPhraseThenTheConfessionWins) {
     ASSERT_TRUE(game.wait_for_layout("the first confession page", confession_first_page, nullptr,
                                      ending_foreground, ending_background));
     EXPECT_TRUE(game.save_picture("acceptance_confession.png"));
-    game.dismiss();
+    ASSERT_TRUE(game.dismiss());
     ASSERT_TRUE(game.wait_for_layout("the second confession page", confession_second_page,
                                      nullptr, ending_foreground, ending_background));
-    game.dismiss();
+    ASSERT_TRUE(game.dismiss());
     ASSERT_TRUE(game.wait_for_layout("the closing prompt under the second page",
                                      confession_second_page, nullptr, ending_foreground,
                                      ending_background, true));
