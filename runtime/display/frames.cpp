@@ -163,7 +163,11 @@ bool draw_page_into(DisplayFrame& slot) {
     if (!compare || blink_changed || cursor_phase_changed || cursor_moved) changed = true;
     if (!changed) return false;
 
-    if (!reserve_pixels(slot, frame_width, frame_height)) return false;
+    if (!reserve_pixels(slot, frame_width, frame_height)) {
+        // cell_copy may already hold this pass's reallocation with no frame drawn from it.
+        builder.comparison_valid.store(0);
+        return false;
+    }
     if (compare) {
         const DisplayFrame* previous = previous_frame();
         if (previous == nullptr) {
