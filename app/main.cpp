@@ -1,2 +1,3 @@
-// Placeholder entry until the runtime start-up lands.
-int main() { return 0; }
+#include "runtime/core/runtime.h"
+
+int main(int argc, char** argv) { return run_runtime(argc, argv); }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 Viewport compute_viewport(int32_t frame_width, int32_t frame_height, int32_t window_width,
                           int32_t window_height, int32_t fullscreen_mode,
@@ -123,6 +124,29 @@ FullscreenAction take_fullscreen_request(FullscreenSettings& settings) {
     settings.mode = settings.request;
     settings.request = -1;
     return action;
+}
+
+int32_t next_power_of_two(int32_t size) {
+    int32_t power = 1;
+    while (power < size) power *= 2;
+    return power;
+}
+
+void pad_frame_pixels(const uint32_t* pixels, int32_t width, int32_t height, uint32_t* padded,
+                      int32_t padded_width, int32_t padded_height) {
+    const auto row_of = [padded, padded_width](int32_t row) {
+        return padded + static_cast<size_t>(row) * static_cast<size_t>(padded_width);
+    };
+    for (int32_t row = 0; row < height; ++row) {
+        std::memcpy(row_of(row), pixels + static_cast<size_t>(row) * static_cast<size_t>(width),
+                    static_cast<size_t>(width) * sizeof(uint32_t));
+        if (padded_width > width) row_of(row)[width] = row_of(row)[width - 1];
+    }
+    if (padded_height > height) {
+        const int32_t copied = padded_width > width ? width + 1 : width;
+        std::memcpy(row_of(height), row_of(height - 1),
+                    static_cast<size_t>(copied) * sizeof(uint32_t));
+    }
 }
 
 int32_t redisplay_interval_ms(double display_rate) {

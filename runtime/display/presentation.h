@@ -60,6 +60,17 @@ FullscreenSettings cycle_fullscreen_settings(FullscreenSettings settings);
 enum class FullscreenAction { none, leave_fullscreen, enter_fullscreen };
 FullscreenAction take_fullscreen_request(FullscreenSettings& settings);
 
+// The smallest power of two at least `size` (a power of two stays as it is).
+int32_t next_power_of_two(int32_t size);
+
+// The upload fallback for a frame the GL refuses at its own size: the frame's rows copied into a
+// padded_width x padded_height buffer (each at least the frame's size), each row's last pixel
+// repeated in the first extra column and the last row (with that column) in the first extra row,
+// so filtering at the frame's edges sees the frame and not stale pixels. The other extra pixels
+// are left as they are.
+void pad_frame_pixels(const uint32_t* pixels, int32_t width, int32_t height, uint32_t* padded,
+                      int32_t padded_width, int32_t padded_height);
+
 // The timer interval after tick_redisplay's 4 ms sleep: 1000 / rate - 4, at least 1.
 int32_t redisplay_interval_ms(double display_rate);
 

@@ -1,22 +1,79 @@
+// The window layer speaks freeglut, OpenGL and, for the Pause key, Xlib: it is the one place
+// outside the platform layer that sees window-system types.
 #include "runtime/display/window.h"
 
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "runtime/core/errors.h"
+#include "runtime/core/signals.h"
 #include "runtime/display/frames.h"
 #include "runtime/display/presentation.h"
+#include "runtime/input/key_intake.h"
+#include "runtime/platform/platform.h"
 
 namespace {
 
+constexpr int32_t initial_width = 640;
+constexpr int32_t initial_height = 400;
+constexpr unsigned display_mode = GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH;
+
+// One GL texture made from a frame (or the black band texture).
+struct FrameTexture {
+    bool in_use = false;
+    int32_t width = 0, height = 0;  // of the frame
+    GLuint name = 0;
+    int32_t kind = 0;  // 0 exact size, 1 padded to powers of two, 2 mipmap chain
+    int32_t texture_width = 0, texture_height = 0;  // for texture coordinates
+    GLint min_filter = 0, mag_filter = 0;           // last set on it; 0 none yet
+};
+
+// Handles are index + 1; 0 means none. Two frames never need textures at once, so a few
+// entries are plenty.
+constexpr size_t texture_table_size = 4;
+
+// Textured triangles collected until the texture or filter changes.
+struct TriangleBatch {
+    FrameTexture* texture = nullptr;
+    GLint filter = 0;
+    std::vector<GLfloat> vertices;
+    std::vector<GLfloat> coordinates;
+};
+
+// The game window's key events seen from a connection of our own: freeglut never reports Pause.
+struct PauseKeyWatch {
+    Display* display = nullptr;
+    Window window = 0;
+};
+
 // Everything the window thread knows about the window and the frame it shows.
 struct WindowState {
-    int32_t window_width = 640, window_height = 400;
-    int32_t previous_window_width = 640, previous_window_height = 400;
-    int32_t frame_width = 640, frame_height = 400;
-    int32_t previous_frame_width = 640, previous_frame_height = 400;
+    int32_t window_width = initial_width, window_height = initial_height;
+    int32_t previous_window_width = initial_width, previous_window_height = initial_height;
+    int32_t frame_width = initial_width, frame_height = initial_height;
+    int32_t previous_frame_width = initial_width, previous_frame_height = initial_height;
     bool reshape_pending = false;
     // The first reshape report has not come yet: a full-screen request waits for it.
     bool reshape_requested = true;
     FullscreenSettings fullscreen;
     double display_rate = 60.0;
     bool presenting = false;
+    bool window_open = false;
+    bool drawing_mode_set = false;  // forgotten at every reshape
+    int32_t frame_texture = 0;
+    std::array<FrameTexture, texture_table_size> textures;
+    FrameTexture band_texture;  // 1 x 1 black
+    std::vector<uint32_t> padding_scratch;
+    TriangleBatch batch;
+    PauseKeyWatch pause_keys;
     int32_t texture_uploads = 0;
     int32_t presentations = 0;
     int32_t swaps = 0;
@@ -28,7 +85,405 @@ WindowState& window_state() {
     return state;
 }
 
+// --- Frame textures -------------------------------------------------------------------------
+
+FrameTexture* find_frame_texture(int32_t handle) {
+    WindowState& state = window_state();
+    if (handle < 1 || handle > static_cast<int32_t>(texture_table_size)) return nullptr;
+    FrameTexture& texture = state.textures[static_cast<size_t>(handle - 1)];
+    return texture.in_use ? &texture : nullptr;
+}
+
+void delete_frame_texture(int32_t handle) {
+    FrameTexture* texture = find_frame_texture(handle);
+    if (texture == nullptr) {
+        show_alert("free_hardware_img: image does not exist");
+        return;
+    }
+    glDeleteTextures(1, &texture->name);
+    *texture = FrameTexture{};
+}
+
+void drain_gl_errors() {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+}
+
+// Returns the new handle, or 0 when the table has no room.
+int32_t upload_frame_texture(const DisplayFrame& frame) {
+    WindowState& state = window_state();
+    size_t index = 0;
+    while (index < texture_table_size && state.textures[index].in_use) ++index;
+    if (index == texture_table_size) return 0;
+    FrameTexture& texture = state.textures[index];
+    texture = FrameTexture{true, frame.width, frame.height, 0, 0, frame.width, frame.height, 0, 0};
+
+    glGenTextures(1, &texture.name);
+    glBindTexture(GL_TEXTURE_2D, texture.name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    drain_gl_errors();
+    // The frame's 0xAARRGGBB words are BGRA bytes in memory.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, frame.width, frame.height, 0, GL_BGRA,
+                 GL_UNSIGNED_BYTE, frame.pixels.get());
+    if (glGetError() != GL_NO_ERROR) {
+        const int32_t padded_width = next_power_of_two(frame.width);
+        const int32_t padded_height = next_power_of_two(frame.height);
+        const size_t padded_size =
+            static_cast<size_t>(padded_width) * static_cast<size_t>(padded_height);
+        if (state.padding_scratch.size() < padded_size) state.padding_scratch.resize(padded_size);
+        pad_frame_pixels(frame.pixels.get(), frame.width, frame.height,
+                         state.padding_scratch.data(), padded_width, padded_height);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, padded_width, padded_height, 0, GL_BGRA,
+                     GL_UNSIGNED_BYTE, state.padding_scratch.data());
+        if (glGetError() == GL_NO_ERROR) {
+            texture.kind = 1;
+            texture.texture_width = padded_width;
+            texture.texture_height = padded_height;
+        } else {
+            texture.kind = 2;
+            const GLint built = gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, frame.width,
+                                                  frame.height, GL_BGRA, GL_UNSIGNED_BYTE,
+                                                  frame.pixels.get());
+            if (built != 0) {
+                const GLenum error = glGetError();
+                show_alert("gluBuild2DMipmaps failed");
+                show_alert_number(error != GL_NO_ERROR ? static_cast<int32_t>(error) : built);
+            }
+        }
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    ++state.texture_uploads;
+    return static_cast<int32_t>(index) + 1;
+}
+
+void make_band_texture() {
+    FrameTexture& band = window_state().band_texture;
+    if (band.in_use) return;
+    const uint32_t black = 0;
+    band = FrameTexture{true, 1, 1, 0, 0, 1, 1, 0, 0};
+    glGenTextures(1, &band.name);
+    glBindTexture(GL_TEXTURE_2D, band.name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_BGRA, GL_UNSIGNED_BYTE, &black);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+// --- Drawing --------------------------------------------------------------------------------
+
+void set_drawing_mode(int32_t window_width, int32_t window_height) {
+    WindowState& state = window_state();
+    if (state.drawing_mode_set) return;
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glDisable(GL_COLOR_MATERIAL);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_TEXTURE_2D);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, window_width, 0.0, window_height, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    // Window pixel (0, 0) is the top-left corner.
+    glScalef(1.0f, -1.0f, 1.0f);
+    glTranslatef(0.0f, static_cast<GLfloat>(-window_height), 0.0f);
+    glViewport(0, 0, window_width, window_height);
+    state.drawing_mode_set = true;
+}
+
+void flush_triangles() {
+    TriangleBatch& batch = window_state().batch;
+    if (batch.vertices.empty()) return;
+    FrameTexture& texture = *batch.texture;
+    glBindTexture(GL_TEXTURE_2D, texture.name);
+    if (texture.min_filter != batch.filter) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, batch.filter);
+        texture.min_filter = batch.filter;
+    }
+    if (texture.mag_filter != batch.filter) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, batch.filter);
+        texture.mag_filter = batch.filter;
+    }
+    glVertexPointer(2, GL_FLOAT, 0, batch.vertices.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, batch.coordinates.data());
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(batch.vertices.size() / 2));
+    glBindTexture(GL_TEXTURE_2D, 0);
+    batch.vertices.clear();
+    batch.coordinates.clear();
+}
+
+void make_room(std::vector<GLfloat>& values, size_t more) {
+    if (values.size() + more > values.capacity()) values.reserve(values.capacity() * 2 + 96);
+}
+
+// Texture pixels (column0, row0)-(column1, row1) drawn into the window rectangle `target`.
+void add_textured_rect(FrameTexture& texture, bool smooth, const PixelRect& target,
+                       int32_t column0, int32_t row0, int32_t column1, int32_t row1) {
+    TriangleBatch& batch = window_state().batch;
+    const GLint filter = smooth || texture.kind == 2 ? GL_LINEAR : GL_NEAREST;
+    if (batch.texture != &texture || batch.filter != filter) {
+        flush_triangles();
+        batch.texture = &texture;
+        batch.filter = filter;
+    }
+    const auto x0 = static_cast<GLfloat>(target.left);
+    const auto y0 = static_cast<GLfloat>(target.top);
+    const auto x1 = static_cast<GLfloat>(target.right + 1);
+    const auto y1 = static_cast<GLfloat>(target.bottom + 1);
+    const auto tw = static_cast<GLfloat>(texture.texture_width);
+    const auto th = static_cast<GLfloat>(texture.texture_height);
+    const GLfloat s0 = (static_cast<GLfloat>(column0) + 0.01f) / tw;
+    const GLfloat s1 = (static_cast<GLfloat>(column1) + 0.99f) / tw;
+    const GLfloat t0 = (static_cast<GLfloat>(row0) + 0.01f) / th;
+    const GLfloat t1 = (static_cast<GLfloat>(row1) + 0.99f) / th;
+    make_room(batch.vertices, 12);
+    make_room(batch.coordinates, 12);
+    batch.vertices.insert(batch.vertices.end(), {x0, y0, x1, y0, x1, y1, x0, y0, x1, y1, x0, y1});
+    batch.coordinates.insert(batch.coordinates.end(),
+                             {s0, t0, s1, t0, s1, t1, s0, t0, s1, t1, s0, t1});
+}
+
+// A rectangle of frame pixels drawn from the band texture's one black pixel.
+void add_band(const Viewport& viewport, const PixelRect& band) {
+    add_textured_rect(window_state().band_texture, false,
+                      frame_rect_to_window(viewport, band.left, band.top, band.right, band.bottom),
+                      0, 0, 0, 0);
+}
+
+int32_t slot_on_screen() {
+    FrameExchange& exchange = frame_exchange();
+    for (int32_t i = 0; i < frame_slot_count; ++i) {
+        if (exchange.slots[static_cast<size_t>(i)].state.load() == frame_on_screen) return i;
+    }
+    return -1;
+}
+
+void ask_for_window_size(WindowState& state) {
+    state.reshape_requested = true;
+    glutReshapeWindow(state.frame_width, state.frame_height);
+    glutPostRedisplay();
+}
+
+void presentation_pass(WindowState& state) {
+    FrameExchange& exchange = frame_exchange();
+    // Read before the choice, so a frame finished meanwhile still counts as not presented.
+    const int64_t latest = exchange.latest_frame_serial.load();
+    const int32_t shown_before = slot_on_screen();
+    const FrameChoice choice = take_frame_for_display();
+    if (choice.slot < 0) return;
+    const bool fullscreen_change = state.fullscreen.request != -1 && !state.reshape_requested;
+    if (!presentation_needed(latest, exchange.presented_frame_serial.load(), choice.is_new,
+                             fullscreen_change, state.reshape_pending)) {
+        return;
+    }
+    const DisplayFrame& frame = exchange.slots[static_cast<size_t>(choice.slot)];
+    state.frame_width = frame.width;
+    state.frame_height = frame.height;
+    state.reshape_pending = false;
+
+    // The window is kept at the frame's size.
+    if (state.fullscreen.mode == 0 && state.fullscreen.request == -1) {
+        state.previous_frame_width = frame.width;
+        state.previous_frame_height = frame.height;
+        if (window_needs_snap_back(state.fullscreen.mode, state.fullscreen.request,
+                                   state.window_width, state.window_height, frame.width,
+                                   frame.height)) {
+            ask_for_window_size(state);
+        }
+    }
+    if (!state.reshape_requested && state.fullscreen.request != -1) {
+        switch (take_fullscreen_request(state.fullscreen)) {
+            case FullscreenAction::leave_fullscreen:
+                // freeglut leaves full screen and restores the earlier window first.
+                ask_for_window_size(state);
+                break;
+            case FullscreenAction::enter_fullscreen:
+                glutFullScreen();
+                break;
+            case FullscreenAction::none:
+                break;
+        }
+    }
+
+    const Viewport viewport =
+        compute_viewport(frame.width, frame.height, state.window_width, state.window_height,
+                         state.fullscreen.mode, state.fullscreen.smooth);
+    // Nothing here draws off screen, so the window is always the draw target.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    if (choice.slot != shown_before && state.frame_texture != 0) {
+        delete_frame_texture(state.frame_texture);
+        state.frame_texture = 0;
+    }
+    if (choice.is_new || state.frame_texture == 0) state.frame_texture = upload_frame_texture(frame);
+    if (state.frame_texture == 0) {
+        show_alert("Invalid software_screen_hardware_frame!!");
+        return;
+    }
+    FrameTexture* texture = find_frame_texture(state.frame_texture);
+    if (texture == nullptr) {
+        show_alert("Invalid software_screen_hardware_frame!");
+        return;
+    }
+
+    set_drawing_mode(state.window_width, state.window_height);
+    add_textured_rect(*texture, viewport.smooth != 0,
+                      frame_rect_to_window(viewport, 0, 0, frame.width - 1, frame.height - 1), 0,
+                      0, frame.width - 1, frame.height - 1);
+    if (viewport.bars != 0) {
+        const LetterboxBands bands = letterbox_bands(viewport, frame.width, frame.height,
+                                                     state.window_width, state.window_height);
+        add_band(viewport, bands.first);
+        add_band(viewport, bands.second);
+    }
+    flush_triangles();
+
+    exchange.presented_frame_serial.store(latest);
+    ++state.presentations;
+    // While paused the window keeps the last picture it swapped.
+    if ((runtime_signals().pause_requested.load() & 1) == 0) {
+        glutSwapBuffers();
+        ++state.swaps;
+    }
+}
+
+// --- Keys -----------------------------------------------------------------------------------
+
+void watch_pause_key() {
+    PauseKeyWatch& watch = window_state().pause_keys;
+    Display* game_display = glXGetCurrentDisplay();
+    if (game_display == nullptr) return;
+    watch.window = glXGetCurrentDrawable();
+    watch.display = XOpenDisplay(XDisplayString(game_display));
+    if (watch.display == nullptr) return;
+    XSelectInput(watch.display, watch.window, KeyPressMask | KeyReleaseMask);
+    XFlush(watch.display);
+}
+
+// Pause, and Break (Ctrl+Pause; X reports it as its own key symbol) from the watch connection.
+void poll_pause_key() {
+    Display* display = window_state().pause_keys.display;
+    if (display == nullptr) return;
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type != KeyPress && event.type != KeyRelease) continue;
+        const KeySym base = XLookupKeysym(&event.xkey, 0);
+        KeySym resolved = 0;
+        char text[8];
+        XLookupString(&event.xkey, text, sizeof text, &resolved, nullptr);
+        if (base != XK_Pause && base != XK_Break && resolved != XK_Pause &&
+            resolved != XK_Break) {
+            continue;
+        }
+        const bool ctrl = (event.xkey.state & ControlMask) != 0 || resolved == XK_Break ||
+                          base == XK_Break;
+        on_pause_key(ctrl, event.type == KeyPress);
+    }
+}
+
+void key_down(unsigned char character, int, int) { on_character_key(character, true); }
+void key_up(unsigned char character, int, int) { on_character_key(character, false); }
+void special_down(int key, int, int) { on_special_key(key, true); }
+void special_up(int key, int, int) { on_special_key(key, false); }
+// The mouse is registered with the window system but never read by this program.
+void mouse_button(int, int, int, int) {}
+void mouse_motion(int, int) {}
+void mouse_wheel(int, int, int, int) {}
+
+void window_closing() {
+    window_state().window_open = false;
+    request_close();
+}
+
+// freeglut's fatal errors (no display, no context) would otherwise exit through the C library
+// from the window thread while the other threads run.
+void window_system_failed(const char* format, va_list arguments) {
+    std::fputs("tarrowgate: ", stderr);
+    std::vfprintf(stderr, format, arguments);
+    std::fputc('\n', stderr);
+    platform::exit_process(1);
+}
+
 }  // namespace
+
+void open_window(int argc, char** argv) {
+    WindowState& state = window_state();
+    glutInitErrorFunc(window_system_failed);
+    glutInit(&argc, argv);
+    // A close request from the window manager only asks the runtime to shut down.
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
+    glutInitDisplayMode(display_mode);
+    glutInitWindowSize(initial_width, initial_height);
+    if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) platform::exit_process(1);
+    glutCreateWindow("Untitled");
+    state.window_open = true;
+    runtime_signals().window_created.store(1);
+
+    const GLenum loader = glewInit();
+    if (loader != GLEW_OK) {
+        show_alert(reinterpret_cast<const char*>(glewGetErrorString(loader)));
+    }
+    state.framebuffer_objects = glewIsSupported("GL_EXT_framebuffer_object") != GL_FALSE;
+    make_band_texture();
+    watch_pause_key();
+
+    glutDisplayFunc(present_frame);
+    glutTimerFunc(8, tick_redisplay, 0);
+    glutKeyboardFunc(key_down);
+    glutKeyboardUpFunc(key_up);
+    glutSpecialFunc(special_down);
+    glutSpecialUpFunc(special_up);
+    glutMouseFunc(mouse_button);
+    glutMotionFunc(mouse_motion);
+    glutPassiveMotionFunc(mouse_motion);
+    glutReshapeFunc(note_window_size);
+    glutMouseWheelFunc(mouse_wheel);
+    glutCloseFunc(window_closing);
+}
+
+void open_window_and_run(int argc, char** argv) {
+    open_window(argc, argv);
+    glutMainLoop();
+    // The loop gives control back once the window is gone; the housekeeping thread's shutdown
+    // ends the process.
+    for (;;) platform::sleep_ms(100);
+}
+
+void tick_redisplay(int) {
+    WindowState& state = window_state();
+    // freeglut keeps timers after the window is gone, and a redisplay then would be an error.
+    if (!state.window_open) return;
+    poll_pause_key();
+    glutPostRedisplay();
+    platform::sleep_ms(4);
+    glutTimerFunc(static_cast<unsigned>(redisplay_interval_ms(state.display_rate)),
+                  tick_redisplay, 0);
+}
+
+void note_window_size(int width, int height) {
+    WindowState& state = window_state();
+    state.previous_window_width = state.window_width;
+    state.previous_window_height = state.window_height;
+    state.window_width = width;
+    state.window_height = height;
+    state.reshape_requested = false;
+    state.reshape_pending = true;
+    state.drawing_mode_set = false;
+}
+
+void present_frame() {
+    WindowState& state = window_state();
+    if (state.presenting) return;
+    state.presenting = true;
+    presentation_pass(state);
+    state.presenting = false;
+}
 
 void cycle_fullscreen() {
     WindowState& state = window_state();

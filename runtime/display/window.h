@@ -13,6 +13,10 @@
 // the window stays open.
 [[noreturn]] void open_window_and_run(int argc, char** argv);
 
+// Steps 17-20 without the event loop: the window exists and its callbacks are registered.
+// Window tests drive the loop themselves with glutMainLoopEvent.
+void open_window(int argc, char** argv);
+
 // Alt+Enter (from the key intake): the next full-screen variant, taken up by the next
 // presentation, and a full redraw at the next builder pass.
 void cycle_fullscreen();
