@@ -188,6 +188,13 @@ TEST(PrintUsingTest, LiteralsUnderscoreAndReuse) {
     EXPECT_EQ(again.text, "x5x");
     EXPECT_EQ(again.next_position, 0);
 
+    // A start outside the template would read outside it: the call starts at the beginning.
+    for (const int32_t start : {-1, 3, 1000}) {
+        const Formatted outside = single("#x", 5, start);
+        EXPECT_EQ(outside.text, "5x") << start;
+        EXPECT_EQ(outside.error, 0u) << start;
+    }
+
     // Three values through a two-field template: the third starts it again from the start.
     const RtString tmpl = view_string("#;#;");
     reset_error_state();
