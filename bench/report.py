@@ -17,6 +17,8 @@ TIME_UNITS_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 MICRO_ROWS = [
     ("Limits", None),
     ("limit_frame_copy", "memcpy of one 640x400 frame (1,024,000 bytes)", None, {}),
+    ("limit_frame_copy_three_buffers", "the same copy among three buffers in turn (3 MB)",
+     "limit_frame_copy", {}),
     ("limit_frame_fill", "filling the frame with one colour", "limit_frame_copy", {}),
     ("limit_glyph_loop", "plain per-pixel loop, 2,000 8x16 glyphs", "limit_frame_copy", {}),
     ("Frame builder (build_frame)", None),
@@ -24,6 +26,8 @@ MICRO_ROWS = [
      {"ratio": 1.0, "allocs": 0}),
     ("build_frame_countdown_changed", "pass with the countdown's 11 cells changed",
      "limit_frame_copy", {"ratio": 1.5, "allocs": 0}),
+    ("build_frame_countdown_changed_window_behind", "  the same, window behind (three slots)",
+     "limit_frame_copy_three_buffers", {"allocs": 0}),
     ("build_frame_nothing_changed", "abandoned pass (nothing changed)", "limit_frame_copy",
      {"time_us": 5.0, "allocs": 0}),
     ("build_frame_blink_phase", "blink-phase pass", "limit_frame_copy", {"allocs": 0}),
