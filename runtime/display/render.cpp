@@ -104,17 +104,27 @@ void draw_cell(const CellCanvas& canvas, int32_t x, int32_t y, uint8_t character
     const uint8_t* glyph =
         (font.glyph_height == 8 ? glyph_tables.small.data() : glyph_tables.large.data()) +
         (static_cast<size_t>(character) * font.glyph_height + font.first_glyph_row) * 8;
-    uint32_t* row_start = canvas.pixels + static_cast<size_t>(y) * canvas.frame_width + x;
+    // Held in locals: a pixel store could alias the font's and the canvas's fields, which would
+    // otherwise be read again for every row. The eight pixels of a glyph row are written without
+    // a loop of their own: the loop's counting would cost as much as the pixels.
+    const size_t stride = static_cast<size_t>(canvas.frame_width);
+    const int32_t cell_height = font.cell_height;
+    uint32_t* row_start = canvas.pixels + static_cast<size_t>(y) * stride + x;
 
-    for (int32_t row = 0; row < font.cell_height; ++row, glyph += 8) {
-        uint32_t* out = row_start + static_cast<size_t>(row) * canvas.frame_width;
-        if (font.doubled) {
+    if (font.doubled) {
+        for (int32_t row = 0; row < cell_height; ++row, glyph += 8) {
+            uint32_t* out = row_start + static_cast<size_t>(row) * stride;
+#pragma GCC unroll 8
             for (int32_t i = 0; i < 8; ++i) {
                 const uint32_t colour = glyph[i] ? foreground : background;
                 out[2 * i] = colour;
                 out[2 * i + 1] = colour;
             }
-        } else {
+        }
+    } else {
+        for (int32_t row = 0; row < cell_height; ++row, glyph += 8) {
+            uint32_t* out = row_start + static_cast<size_t>(row) * stride;
+#pragma GCC unroll 8
             for (int32_t i = 0; i < 8; ++i) out[i] = glyph[i] ? foreground : background;
         }
     }
