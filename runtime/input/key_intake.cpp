@@ -421,9 +421,8 @@ void sample_keyboard() {
         std::lock_guard lock(key_intake_mutex());
         HeldKeys& held = intake().held;
         if (states.scroll_lock) held_keys_add(held, state_scroll_lock_on);
-        // The platform layer reports the Scroll Lock toggle but not the key being held, so the
-        // held Scroll Lock key is not sampled.
-        const std::array<std::pair<bool, int32_t>, 6> modifiers = {{
+        const std::array<std::pair<bool, int32_t>, 7> held_at_start = {{
+            {states.scroll_lock_key, key_scroll_lock},
             {states.left_shift, key_left_shift},
             {states.right_shift, key_right_shift},
             {states.left_ctrl, key_left_ctrl},
@@ -431,7 +430,7 @@ void sample_keyboard() {
             {states.left_alt, key_left_alt},
             {states.right_alt, key_right_alt},
         }};
-        for (const auto& [down, code] : modifiers) {
+        for (const auto& [down, code] : held_at_start) {
             if (down) handle_key_down_locked(code);
         }
         if (states.caps_lock) handle_key_down_locked(key_caps_lock);

@@ -96,6 +96,7 @@ KeyStates real_key_states() {
 
     std::array<char, 32> keymap{};
     XQueryKeymap(display, keymap.data());
+    states.scroll_lock_key = key_down(display, keymap, XK_Scroll_Lock);
     states.left_shift = key_down(display, keymap, XK_Shift_L);
     states.right_shift = key_down(display, keymap, XK_Shift_R);
     states.left_ctrl = key_down(display, keymap, XK_Control_L);

@@ -17,7 +17,8 @@ enum class BoxAnswer { ok, yes, no, failed };  // failed: no box could be shown
 
 // The lock toggles and the six modifier keys as the operating system sees them now.
 struct KeyStates {
-    bool scroll_lock = false, caps_lock = false, num_lock = false;
+    bool scroll_lock = false, caps_lock = false, num_lock = false;  // the toggles
+    bool scroll_lock_key = false;  // the Scroll Lock key itself held down
     bool left_shift = false, right_shift = false;
     bool left_ctrl = false, right_ctrl = false;
     bool left_alt = false, right_alt = false;

@@ -389,6 +389,22 @@ TEST_F(KeyIntake, StartUpSamplingLeavesStateButNoKeys) {
     EXPECT_EQ(next_keystroke(), "");
 }
 
+TEST_F(KeyIntake, StartUpSamplingSeesAHeldScrollLockKey) {
+    FakeInputPlatform& fake = fake_input_platform();
+    fake.key_states.scroll_lock_key = true;
+    fake.key_states.left_ctrl = true;  // sampled after Scroll Lock: no Break at start-up
+    sample_keyboard();
+    EXPECT_TRUE(key_is_down(key_scroll_lock));
+    EXPECT_EQ(low_memory()[keyboard_status_2_offset] & 0x10, 0x10);
+    EXPECT_EQ(runtime_signals().exit_now.load(), 0);
+    EXPECT_EQ(read_key_hit(), 0);
+    // The press may switch the Scroll Lock state; the next synchronisation puts it back in step
+    // with the operating system's toggle, here off.
+    synchronise_lock_keys();
+    EXPECT_FALSE(key_is_down(state_scroll_lock_on));
+    EXPECT_EQ(low_memory()[keyboard_status_1_offset] & 0x10, 0);
+}
+
 TEST_F(KeyIntake, LockSynchronisationFollowsTheToggles) {
     FakeInputPlatform& fake = fake_input_platform();
     synchronise_lock_keys();
