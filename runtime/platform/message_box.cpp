@@ -174,7 +174,7 @@ bool open_box(OpenBox& box, const char* caption, const char* text, BoxKind kind)
                                      1, black, white);
     // Input first: whoever finds the box by its title may send it keys at once, and the title's
     // atom look-ups below already make it visible to them.
-    XSelectInput(display, box.window, ExposureMask | KeyPressMask | StructureNotifyMask);
+    XSelectInput(display, box.window, ExposureMask | KeyPressMask);
     Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, box.window, &delete_window, 1);
     set_title(display, box.window, box.caption);
@@ -232,23 +232,32 @@ void close_box(OpenBox& box) {
     XCloseDisplay(box.display);
 }
 
+bool viewable(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) != 0 &&
+           attributes.map_state == IsViewable;
+}
+
 BoxAnswer run_box(OpenBox& box, BoxKind kind) {
     Display* display = box.display;
     const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
     const Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
     Window pressed = 0;
+    bool focused = false;
     for (;;) {
         XEvent event{};
         XNextEvent(display, &event);
         switch (event.type) {
-        case MapNotify:
-            if (event.xmap.window == box.window) {
-                XSetInputFocus(display, box.window, RevertToParent, CurrentTime);
-            }
-            break;
         case Expose:
             if (event.xexpose.count != 0) break;
             if (event.xexpose.window == box.window) {
+                // The focus goes to a viewable window only, or the server answers with an error
+                // that ends the process. A window manager that frames the box maps it before its
+                // frame, so the box's own map event comes too early; exposure comes after both.
+                if (!focused && viewable(display, box.window)) {
+                    XSetInputFocus(display, box.window, RevertToParent, CurrentTime);
+                    focused = true;
+                }
                 draw_box(box);
             } else {
                 for (size_t i = 0; i < box.buttons.size(); ++i) {
