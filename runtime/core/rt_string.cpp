@@ -7,6 +7,7 @@
 #include "runtime/core/rt_string.h"
 
 #include <cassert>
+#include <climits>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -406,6 +407,9 @@ uint32_t temp_mark() { return state().temp_count; }
 RtString* string_concat(RtString* a, RtString* b) {
     if (b->length == 0) return a;
     if (a->length == 0) return b;
+    // A result past the largest length a string can have would wrap the length round; the heap
+    // cannot hold it, so it fails as heap growth does.
+    if (a->length > INT32_MAX - b->length) fail_critically(error_string_heap_full);
     RtString* r = string_new(a->length + b->length, true);
     std::memcpy(r->data, a->data, static_cast<size_t>(a->length));
     std::memcpy(r->data + a->length, b->data, static_cast<size_t>(b->length));
