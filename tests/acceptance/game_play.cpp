@@ -54,7 +54,9 @@ std::string kept_by_entry(const std::string& typed) {
     return kept;
 }
 
-::testing::AssertionResult row_is(const Screen& screen, int row, const std::string& expected) {
+// Rows are compared without their trailing blanks.
+::testing::AssertionResult row_is(const Screen& screen, int row, std::string expected) {
+    while (!expected.empty() && expected.back() == ' ') expected.pop_back();
     if (screen.row_trimmed(row) == expected) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "row " << row << " is\n  \"" << screen.row_trimmed(row)
                                          << "\"\nnot\n  \"" << expected << "\"";
@@ -102,7 +104,7 @@ std::optional<double> countdown_seconds(const Screen& screen) {
         }
     }
     const std::string field = row.substr(31, 11);  // columns 32-42
-    if (field[0] != ' ' || field[4] != ':' || field[8] != '.') return std::nullopt;
+    if (field[0] != ' ' || field[4] != ':' || field[7] != '.') return std::nullopt;
     const std::string minutes = field.substr(1, 3);
     const std::string seconds = field.substr(5, 6);
     // Right-aligned numbers: leading blanks, then an optional minus, then digits.
