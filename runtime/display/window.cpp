@@ -332,15 +332,17 @@ void presentation_pass(WindowState& state) {
     }
 
     set_drawing_mode(state.window_width, state.window_height);
-    add_textured_rect(*texture, viewport.smooth != 0,
-                      frame_rect_to_window(viewport, 0, 0, frame.width - 1, frame.height - 1), 0,
-                      0, frame.width - 1, frame.height - 1);
+    // The bands first: rounded up to whole pixels, the first one reaches into the frame's first
+    // column, which the frame then paints over.
     if (viewport.bars != 0) {
         const LetterboxBands bands = letterbox_bands(viewport, frame.width, frame.height,
                                                      state.window_width, state.window_height);
         add_band(viewport, bands.first);
         add_band(viewport, bands.second);
     }
+    add_textured_rect(*texture, viewport.smooth != 0,
+                      frame_rect_to_window(viewport, 0, 0, frame.width - 1, frame.height - 1), 0,
+                      0, frame.width - 1, frame.height - 1);
     flush_triangles();
 
     exchange.presented_frame_serial.store(latest);
