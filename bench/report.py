@@ -61,15 +61,30 @@ GAME_ROWS = [
     ("window_ms", "start to the window \"Untitled\"", "ms", None),
     ("first_frame_ms", "start to the first frame in the window", "ms", 1500.0),
     ("prompt_cpu_percent", "CPU at the command prompt (game process)", "% of a core", 5.0),
+    ("prompt_rasteriser_cpu_percent", "  of which the GL driver's rasteriser threads",
+     "% of a core", None),
     ("server_prompt_cpu_percent", "  the X server meanwhile", "% of a core", None),
     ("closing_cpu_percent", "CPU at the closing prompt (game process)", "% of a core", None),
+    ("closing_rasteriser_cpu_percent", "  of which the GL driver's rasteriser threads",
+     "% of a core", None),
     ("server_closing_cpu_percent", "  the X server meanwhile", "% of a core", None),
     ("peak_resident_mb", "peak resident memory (VmHWM)", "MiB", 40.0),
+    ("resident_mb", "resident memory at the end (VmRSS)", "MiB", None),
+    ("resident_gl_driver_mb", "  of which the GL driver's files", "MiB", None),
     ("key_to_letter_median_ms", "key sent to letter in the window, median", "ms", 80.0),
     ("key_to_letter_min_ms", "  fastest sample", "ms", None),
     ("key_to_letter_max_ms", "  slowest sample", "ms", None),
+    ("capture_mean_ms", "  one read-back of the window (the resolution)", "ms", None),
     ("exit_after_key_ms", "closing key to process exit", "ms", None),
 ]
+
+# Threads that the OpenGL driver starts for its software rasteriser.
+RASTERISER_THREAD_PREFIXES = ("llvmpipe", "softpipe")
+
+
+def rasteriser_share(by_thread):
+    return sum(percent for name, percent in by_thread.items()
+               if name.split(":", 1)[-1].startswith(RASTERISER_THREAD_PREFIXES))
 
 
 def load(path):
@@ -149,6 +164,14 @@ def game_table(game):
     figures = dict(game)
     if "peak_resident_kb" in figures:
         figures["peak_resident_mb"] = figures["peak_resident_kb"] / 1024.0
+    if "resident_kb" in figures:
+        figures["resident_mb"] = figures["resident_kb"] / 1024.0
+    if "resident_gl_driver_kb" in figures:
+        figures["resident_gl_driver_mb"] = figures["resident_gl_driver_kb"] / 1024.0
+    for moment in ("prompt", "closing"):
+        by_thread = figures.get(f"{moment}_cpu_percent_by_thread")
+        if isinstance(by_thread, dict):
+            figures[f"{moment}_rasteriser_cpu_percent"] = rasteriser_share(by_thread)
     for name, meaning, unit, goal in GAME_ROWS:
         entry = {"name": name, "meaning": meaning, "unit": unit, "goal": goal}
         if name in figures and figures[name] >= 0:

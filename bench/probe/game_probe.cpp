@@ -9,9 +9,14 @@
 //                                utime + stime of /proc/PID/stat; server_* the same for the X
 //                                server when its process id is given
 //   closing_cpu_percent          the same at the closing prompt "Press any key to continue"
-//   peak_resident_kb             VmHWM of /proc/PID/status just before the game is ended
+//   *_cpu_percent_by_thread      the same per thread, "position:name" in creation order (0 the
+//                                window thread, then the program, timer and housekeeping threads)
+//   peak_resident_kb             VmHWM of /proc/PID/status just before the game is ended;
+//                                resident_gl_driver_kb the resident part (then) of the OpenGL
+//                                driver's files (software rasteriser, its shader compiler)
 //   key_to_letter_ms             for each sample, from the key press sent to the first captured
-//                                picture showing the letter after the prompt
+//                                picture showing the letter after the prompt; capture_mean_ms
+//                                how long one read-back of the window takes (the resolution)
 //   exit_status, exit_after_key_ms  how and how fast the closing key ends the process
 //
 // Usage: tarrowgate_probe EXECUTABLE [--seconds N] [--samples N] [--server-pid PID]
@@ -21,6 +26,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <dirent.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -163,6 +169,37 @@ public:
         return window_ != 0;
     }
 
+    // The program leaves its position to the system, and with no window manager the window may
+    // stand partly off the screen, where it cannot be read back: move it on, as a window manager
+    // would place it.
+    void place_on_screen() {
+        XWindowAttributes attributes{};
+        int x = 0, y = 0;
+        Window_t child = 0;
+        if (!XGetWindowAttributes(display_, window_, &attributes) ||
+            !XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &x, &y,
+                                   &child)) {
+            return;
+        }
+        const int screen_width = DisplayWidth(display_, DefaultScreen(display_));
+        const int screen_height = DisplayHeight(display_, DefaultScreen(display_));
+        if (x >= 0 && y >= 0 && x + attributes.width <= screen_width &&
+            y + attributes.height <= screen_height) {
+            return;
+        }
+        XMoveWindow(display_, window_, 16, 16);
+        XSync(display_, False);
+    }
+
+    // No window manager runs either: give the window the keyboard focus and the pointer, as one
+    // does for the window the user works in, so that the test key events reach it. Only once the
+    // window is viewable.
+    void take_focus() {
+        XWarpPointer(display_, None, window_, 0, 0, 0, 0, 100, 100);
+        XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
+        XSync(display_, False);
+    }
+
     bool capture(Picture& picture) {
         XWindowAttributes attributes{};
         if (!XGetWindowAttributes(display_, window_, &attributes)) return false;
@@ -254,9 +291,11 @@ pid_t start_program(const std::string& executable) {
     return pid;
 }
 
-// utime + stime of a process in clock ticks, or nothing when it is gone.
-std::optional<uint64_t> cpu_ticks(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+// utime + stime of a process (or of its thread `tid`) in clock ticks, or nothing when it is gone.
+std::optional<uint64_t> cpu_ticks(pid_t pid, pid_t tid = 0) {
+    std::ifstream stat(tid == 0 ? "/proc/" + std::to_string(pid) + "/stat"
+                                : "/proc/" + std::to_string(pid) + "/task/" +
+                                      std::to_string(tid) + "/stat");
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     const size_t name_end = text.rfind(')');
     if (name_end == std::string::npos) return std::nullopt;
@@ -280,9 +319,66 @@ std::optional<uint64_t> status_kb(pid_t pid, const std::string& key) {
     return std::nullopt;
 }
 
+// utime + stime of every thread of a process, by thread id (ascending: creation order), with the
+// thread's name.
+struct ThreadTicks {
+    pid_t tid = 0;
+    std::string name;
+    uint64_t ticks = 0;
+};
+std::vector<ThreadTicks> thread_ticks(pid_t pid) {
+    std::vector<ThreadTicks> threads;
+    const std::string task_dir = "/proc/" + std::to_string(pid) + "/task";
+    DIR* directory = opendir(task_dir.c_str());
+    if (directory == nullptr) return threads;
+    while (const dirent* entry = readdir(directory)) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+        const auto tid = static_cast<pid_t>(std::atoi(entry->d_name));
+        std::ifstream comm(task_dir + "/" + entry->d_name + "/comm");
+        ThreadTicks thread{tid, "", 0};
+        std::getline(comm, thread.name);
+        const auto ticks = cpu_ticks(pid, tid);
+        if (!ticks) continue;
+        thread.ticks = *ticks;
+        threads.push_back(thread);
+    }
+    closedir(directory);
+    std::sort(threads.begin(), threads.end(),
+              [](const ThreadTicks& a, const ThreadTicks& b) { return a.tid < b.tid; });
+    return threads;
+}
+
+// Resident kilobytes of the mappings of a process whose file path contains one of `parts`, from
+// /proc/PID/smaps.
+std::optional<uint64_t> resident_kb_of_files(pid_t pid, const std::vector<std::string>& parts) {
+    std::ifstream smaps("/proc/" + std::to_string(pid) + "/smaps");
+    if (!smaps) return std::nullopt;
+    std::string line;
+    bool counted = false;
+    uint64_t total = 0;
+    while (std::getline(smaps, line)) {
+        if (line.rfind("Rss:", 0) == 0) {
+            if (counted) total += std::stoull(line.substr(4));
+            continue;
+        }
+        // A mapping's header: "start-end perms offset dev inode [path]"; field lines start with
+        // a capitalised name and a colon.
+        const size_t dash = line.find('-');
+        if (dash == std::string::npos || line.find(':') < dash) continue;
+        const size_t path_start = line.find('/');
+        const std::string path = path_start == std::string::npos ? "" : line.substr(path_start);
+        counted = std::any_of(parts.begin(), parts.end(), [&](const std::string& part) {
+            return path.find(part) != std::string::npos;
+        });
+    }
+    return total;
+}
+
 struct CpuShare {
     double game_percent = -1;
     double server_percent = -1;
+    // Per thread of the game, "position:name" (position in creation order) to percent of a core.
+    std::vector<std::pair<std::string, double>> threads;
 };
 
 // CPU used by the game (and the X server) over `seconds`, in percent of one core. The probe
@@ -291,12 +387,23 @@ CpuShare measure_cpu(pid_t game, pid_t server, int seconds) {
     const double ticks_per_second = static_cast<double>(sysconf(_SC_CLK_TCK));
     const auto start = Clock::now();
     const auto game_before = cpu_ticks(game);
+    const auto threads_before = thread_ticks(game);
     const auto server_before = server > 0 ? cpu_ticks(server) : std::nullopt;
     sleep_ms(seconds * 1000);
     const auto game_after = cpu_ticks(game);
+    const auto threads_after = thread_ticks(game);
     const auto server_after = server > 0 ? cpu_ticks(server) : std::nullopt;
     const double elapsed_s = milliseconds_between(start, Clock::now()) / 1000.0;
     CpuShare share;
+    for (size_t k = 0; k < threads_after.size(); ++k) {
+        const ThreadTicks& after = threads_after[k];
+        const auto before = std::find_if(threads_before.begin(), threads_before.end(),
+                                         [&](const ThreadTicks& t) { return t.tid == after.tid; });
+        const uint64_t ticks_before = before == threads_before.end() ? 0 : before->ticks;
+        share.threads.emplace_back(std::to_string(k) + ":" + after.name,
+                                   100.0 * static_cast<double>(after.ticks - ticks_before) /
+                                       ticks_per_second / elapsed_s);
+    }
     if (game_before && game_after) {
         share.game_percent =
             100.0 * static_cast<double>(*game_after - *game_before) / ticks_per_second / elapsed_s;
@@ -324,6 +431,17 @@ struct Report {
             quoted += c;
         }
         fields[name] = quoted + "\"";
+    }
+    void named_numbers(const std::string& name,
+                       const std::vector<std::pair<std::string, double>>& values) {
+        std::string object = "{";
+        for (size_t k = 0; k < values.size(); ++k) {
+            char text[96];
+            std::snprintf(text, sizeof text, "%s\"%s\": %.3f", k == 0 ? "" : ", ",
+                          values[k].first.c_str(), values[k].second);
+            object += text;
+        }
+        fields[name] = object + "}";
     }
     void numbers(const std::string& name, const std::vector<double>& values) {
         std::string list = "[";
@@ -388,8 +506,11 @@ private:
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
         Picture picture;
         while (Clock::now() < deadline && program_running()) {
+            const auto capture_started = Clock::now();
             if (window_.capture(picture)) {
                 const auto captured = Clock::now();
+                capture_ms_ += milliseconds_between(capture_started, captured);
+                ++captures_;
                 last_screen_ = window_.read(picture);
                 if (condition(last_screen_)) return captured;
             } else {
@@ -417,11 +538,13 @@ private:
             sleep_ms(1);
         }
         report_.number("window_ms", milliseconds_between(started, Clock::now()));
+        window_.place_on_screen();
 
         const auto first_frame =
             wait_for([](const ScreenText& screen) { return screen.readable_text(); }, 20'000);
         if (!first_frame) return fail("no text in the window within 20 s of its opening");
         report_.number("first_frame_ms", milliseconds_between(started, *first_frame));
+        window_.take_focus();
 
         // The briefing, then the blank screen that waits for a second key, then the first turn.
         if (!wait_for_text("Press any key to Continue...", 10'000)) {
@@ -440,6 +563,7 @@ private:
 
         const CpuShare at_prompt = measure_cpu(pid_, options_.server, options_.seconds);
         report_.number("prompt_cpu_percent", at_prompt.game_percent);
+        report_.named_numbers("prompt_cpu_percent_by_thread", at_prompt.threads);
         if (at_prompt.server_percent >= 0) {
             report_.number("server_prompt_cpu_percent", at_prompt.server_percent);
         }
@@ -455,12 +579,19 @@ private:
         }
         const CpuShare at_closing = measure_cpu(pid_, options_.server, options_.seconds);
         report_.number("closing_cpu_percent", at_closing.game_percent);
+        report_.named_numbers("closing_cpu_percent_by_thread", at_closing.threads);
         if (at_closing.server_percent >= 0) {
             report_.number("server_closing_cpu_percent", at_closing.server_percent);
         }
 
         if (const auto peak = status_kb(pid_, "VmHWM")) report_.number("peak_resident_kb", *peak);
         if (const auto now = status_kb(pid_, "VmRSS")) report_.number("resident_kb", *now);
+        // The OpenGL driver's own code: on a machine without a graphics processor, the software
+        // rasteriser and the compiler it generates its shaders with.
+        if (const auto driver =
+                resident_kb_of_files(pid_, {"/libLLVM", "/dri/", "/libgallium"})) {
+            report_.number("resident_gl_driver_kb", *driver);
+        }
 
         const auto key_sent = Clock::now();
         window_.tap(XK_space);
@@ -504,6 +635,9 @@ private:
         report_.number("key_to_letter_min_ms", sorted.front());
         report_.number("key_to_letter_max_ms", sorted.back());
         report_.numbers("key_to_letter_ms", samples);
+        // A letter is seen at the first capture after it appeared: the samples are late by up to
+        // one capture.
+        if (captures_ > 0) report_.number("capture_mean_ms", capture_ms_ / captures_);
         return true;
     }
 
@@ -527,6 +661,8 @@ private:
     Report report_;
     std::string failure_;
     ScreenText last_screen_;
+    double capture_ms_ = 0;  // time spent reading the window back, and how often
+    int64_t captures_ = 0;
     pid_t pid_ = 0;
     bool reaped_ = false;
     int status_ = 0;
