@@ -256,7 +256,19 @@ std::string joined_text(const Screen& screen) {
                    current.row_trimmed(prompt_row(location)) == ">";
         },
         &shown, timeout);
-    if (!waited) return waited;
+    if (!waited) {
+        // Say what is wrong with the screen that stands instead.
+        Screen last;
+        if (program_running() && capture(last)) {
+            const ::testing::AssertionResult turn = check_turn_screen(last, location);
+            if (!turn) {
+                return ::testing::AssertionFailure()
+                       << "no command prompt of location " << location << " within "
+                       << timeout.count() << " ms; " << turn.message();
+            }
+        }
+        return waited;
+    }
     if (screen != nullptr) *screen = shown;
     return check_turn_screen(shown, location);
 }
