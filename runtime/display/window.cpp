@@ -417,6 +417,8 @@ void window_system_failed(const char* format, va_list arguments) {
 void open_window(int argc, char** argv) {
     WindowState& state = window_state();
     glutInitErrorFunc(window_system_failed);
+    // freeglut has a variant of glutInit that also takes the exit function only on another
+    // platform; here exits go through window_system_failed instead.
     glutInit(&argc, argv);
     // A close request from the window manager only asks the runtime to shut down.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);

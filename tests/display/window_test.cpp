@@ -614,4 +614,12 @@ TEST(RealWindowClose, CloseRequestEndsTheProcessWithStatusZeroQuickly) {
     EXPECT_LT(result.took.count(), 500) << "from the close request to the exit";
 }
 
+TEST(RealWindowFailure, NoDisplayEndsTheProcessWithStatusOne) {
+    // Nothing listens on this display number, so the window system cannot start.
+    const ChildResult result = run_child(":9873", whole_runtime_until_closed, nullptr,
+                                         milliseconds(10000));
+    EXPECT_TRUE(result.exited);
+    EXPECT_EQ(result.status, 1);
+}
+
 }  // namespace
