@@ -70,7 +70,9 @@ GAME_ROWS = [
     ("server_closing_cpu_percent", "  the X server meanwhile", "% of a core", None),
     ("peak_resident_mb", "peak resident memory (VmHWM)", "MiB", 40.0),
     ("resident_mb", "resident memory at the end (VmRSS)", "MiB", None),
-    ("resident_gl_driver_mb", "  of which the GL driver's files", "MiB", None),
+    ("resident_anonymous_mb", "  private (heap, stacks, frame buffers)", "MiB", None),
+    ("resident_files_mb", "  mapped from files (program and libraries)", "MiB", None),
+    ("resident_gl_driver_mb", "    of which the GL driver's files", "MiB", None),
     ("key_to_letter_median_ms", "key sent to letter in the window, median", "ms", 80.0),
     ("key_to_letter_min_ms", "  fastest sample", "ms", None),
     ("key_to_letter_max_ms", "  slowest sample", "ms", None),
@@ -164,10 +166,9 @@ def game_table(game):
     figures = dict(game)
     if "peak_resident_kb" in figures:
         figures["peak_resident_mb"] = figures["peak_resident_kb"] / 1024.0
-    if "resident_kb" in figures:
-        figures["resident_mb"] = figures["resident_kb"] / 1024.0
-    if "resident_gl_driver_kb" in figures:
-        figures["resident_gl_driver_mb"] = figures["resident_gl_driver_kb"] / 1024.0
+    for name in ("resident", "resident_anonymous", "resident_files", "resident_gl_driver"):
+        if f"{name}_kb" in figures:
+            figures[f"{name}_mb"] = figures[f"{name}_kb"] / 1024.0
     for moment in ("prompt", "closing"):
         by_thread = figures.get(f"{moment}_cpu_percent_by_thread")
         if isinstance(by_thread, dict):

@@ -12,8 +12,10 @@
 //   *_cpu_percent_by_thread      the same per thread, "position:name" in creation order (0 the
 //                                window thread, then the program, timer and housekeeping threads)
 //   peak_resident_kb             VmHWM of /proc/PID/status just before the game is ended;
-//                                resident_gl_driver_kb the resident part (then) of the OpenGL
-//                                driver's files (software rasteriser, its shader compiler)
+//                                resident_kb, resident_anonymous_kb, resident_files_kb the
+//                                resident memory then, in all, private and mapped from files;
+//                                resident_gl_driver_kb the part of the OpenGL driver's files
+//                                (software rasteriser, its shader compiler)
 //   key_to_letter_ms             for each sample, from the key press sent to the first captured
 //                                picture showing the letter after the prompt; capture_mean_ms
 //                                how long one read-back of the window takes (the resolution)
@@ -586,6 +588,10 @@ private:
 
         if (const auto peak = status_kb(pid_, "VmHWM")) report_.number("peak_resident_kb", *peak);
         if (const auto now = status_kb(pid_, "VmRSS")) report_.number("resident_kb", *now);
+        if (const auto anonymous = status_kb(pid_, "RssAnon")) {
+            report_.number("resident_anonymous_kb", *anonymous);
+        }
+        if (const auto files = status_kb(pid_, "RssFile")) report_.number("resident_files_kb", *files);
         // The OpenGL driver's own code: on a machine without a graphics processor, the software
         // rasteriser and the compiler it generates its shaders with.
         if (const auto driver =
