@@ -5,10 +5,10 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-#include <sched.h>
 #if defined(__x86_64__) || defined(__i386__)
 #include <fpu_control.h>
 #endif
+#include <time.h>
 #include <unistd.h>
 
 #include <array>
@@ -40,7 +40,11 @@ std::tm real_local_time(int64_t seconds) {
 
 void real_sleep_ms(int32_t ms) {
     if (ms <= 0) {
-        sched_yield();
+        // A zero-length yield gives the processor away even when no other thread is ready: a
+        // bare sched_yield returns at once then, and a loop polling for a key would spin a whole
+        // core. A tenth of a millisecond is far below anything a player or a frame can notice.
+        timespec pause{0, 100'000L};
+        nanosleep(&pause, nullptr);
         return;
     }
     timespec remaining{ms / 1000, static_cast<long>(ms % 1000) * 1'000'000L};

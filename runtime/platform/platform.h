@@ -28,7 +28,7 @@ struct PlatformSeams {
     int64_t (*monotonic_ms)();                 // milliseconds since an arbitrary origin
     int64_t (*wall_seconds)();                 // seconds since the epoch
     std::tm (*local_time)(int64_t seconds);    // local calendar time of an epoch second
-    void (*sleep_ms)(int32_t ms);              // 0 = give up the rest of the time slice
+    void (*sleep_ms)(int32_t ms);              // 0 = give the processor away briefly (0.1 ms)
     BoxAnswer (*message_box)(const char* caption, const char* text, BoxKind kind);
     KeyStates (*key_states)();
     void (*exit_process)(int status);  // flushes output; runs no exit handlers; never returns

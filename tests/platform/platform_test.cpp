@@ -1,6 +1,7 @@
 #include "runtime/platform/platform.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -34,9 +35,24 @@ TEST(PlatformPaths, ExecutablePathNamesThisTestProgram) {
 
 TEST(PlatformClock, MonotonicClockAdvancesAcrossASleep) {
     const int64_t before_ms = platform::monotonic_ms();
-    platform::sleep_ms(0);  // a yield returns at once
+    platform::sleep_ms(0);  // a yield: about a tenth of a millisecond
     platform::sleep_ms(5);
     EXPECT_GE(platform::monotonic_ms() - before_ms, 5);
+}
+
+// A loop that polls with zero-length sleeps must not keep the processor busy, even when no other
+// thread is ready to run (a bare yield then returns at once): every such sleep really blocks the
+// thread, which the kernel counts as a voluntary context switch.
+TEST(PlatformClock, ZeroLengthSleepGivesTheProcessorAway) {
+    auto voluntary_switches = [] {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return usage.ru_nvcsw;
+    };
+    constexpr long sleeps = 200;
+    const long before = voluntary_switches();
+    for (long i = 0; i < sleeps; ++i) platform::sleep_ms(0);
+    EXPECT_GE(voluntary_switches() - before, sleeps);
 }
 
 TEST(PlatformClock, WallClockAndLocalTime) {
