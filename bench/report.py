@@ -203,7 +203,7 @@ def goal_text(goals):
 
 
 def print_micro(rows):
-    header = f"{'':58} {'time':>10} {'allocs':>7} {'ratio':>8}  {'to':<28} {'goal':<22}"
+    header = f"{'':58} {'time':>10} {'allocs':>7} {'ratio':>8}  {'to':<31} {'goal':<22}"
     print(header)
     for row in rows:
         if "section" in row:
@@ -220,7 +220,7 @@ def print_micro(rows):
         goal = goal_text(row["goals"])
         mark = f" {row['verdict']}" if row.get("verdict") else ""
         print(f"{label:58} {format_time(row['time_us']):>10} {allocs_text:>7} {ratio:>8}  "
-              f"{row['reference'] or '':<28} {goal:<22}{mark}")
+              f"{row['reference'] or '':<31} {goal:<22}{mark}")
 
 
 def print_game(rows, game):
