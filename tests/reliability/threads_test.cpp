@@ -59,12 +59,17 @@ platform::KeyStates toggling_caps_lock() {
     return states;
 }
 
+// The seams are set once for the whole program: threads parked by an earlier case still read
+// them (they sleep through them), so they are never written again.
 void use_test_seams() {
-    platform::reset_seams();
-    platform::PlatformSeams& seams = platform::seams();
-    seams.message_box = count_box;
-    seams.exit_process = record_exit;
-    seams.key_states = toggling_caps_lock;
+    static const bool set = [] {
+        platform::PlatformSeams& seams = platform::seams();
+        seams.message_box = count_box;
+        seams.exit_process = record_exit;
+        seams.key_states = toggling_caps_lock;
+        return true;
+    }();
+    (void)set;
     boxes = 0;
     exits = 0;
     exit_status = -1;
@@ -300,7 +305,6 @@ protected:
         // The handshake around screen re-creation is only made once the threads run.
         runtime_signals().threads_started = 1;
     }
-    void TearDown() override { platform::reset_seams(); }
 
     // The housekeeping thread's frame steps, and the window thread presenting, until stopped.
     void start_builder_and_presenter() {
