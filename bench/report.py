@@ -51,9 +51,12 @@ MICRO_ROWS = [
     ("Keys", None),
     ("key_press_to_read_key_and_read_key_hit", "key press + release to read_key, read_key_hit",
      "limit_frame_copy", {"allocs": 0}),
-    ("key_press_to_read_key_hit", "the same without read_key (no yield)", "limit_frame_copy",
+    ("key_press_to_read_key_and_read_key_hit@wall", "  wall time (read_key's 0.1 ms sleep)", None,
+     {}),
+    ("key_press_to_read_key_hit", "the same without read_key (no sleep)", "limit_frame_copy",
      {"allocs": 0}),
     ("read_key_nothing_typed", "read_key with nothing typed (one poll)", "limit_frame_copy", {}),
+    ("read_key_nothing_typed@wall", "  wall time", None, {}),
 ]
 
 # The running game: probe field, what it is, unit, goal (upper bound) and how to show it.
@@ -101,7 +104,8 @@ def micro_figures(run):
     allocations per iteration, and an error if one occurred."""
     by_name = {}
     for entry in run.get("benchmarks", []):
-        name = entry.get("run_name", entry["name"])
+        # Benchmarks whose iterations are counted by wall time carry a suffix saying so.
+        name = entry.get("run_name", entry["name"]).removesuffix("/real_time")
         by_name.setdefault(name, []).append(entry)
     figures = {}
     for name, entries in by_name.items():
@@ -114,13 +118,16 @@ def micro_figures(run):
         if medians:
             chosen = medians[0]
             time_us = chosen["cpu_time"] * TIME_UNITS_NS[chosen["time_unit"]] / 1e3
+            real_us = chosen["real_time"] * TIME_UNITS_NS[chosen["time_unit"]] / 1e3
             allocs = chosen.get("allocs_per_iter")
         else:
             time_us = statistics.median(
                 e["cpu_time"] * TIME_UNITS_NS[e["time_unit"]] / 1e3 for e in iterations)
+            real_us = statistics.median(
+                e["real_time"] * TIME_UNITS_NS[e["time_unit"]] / 1e3 for e in iterations)
             allocs = max(e.get("allocs_per_iter", 0) for e in iterations)
         cvs = [e for e in entries if e.get("aggregate_name") == "cv"]
-        figure = {"time_us": time_us, "allocs_per_iter": allocs}
+        figure = {"time_us": time_us, "real_us": real_us, "allocs_per_iter": allocs}
         if cvs:
             figure["cv_percent"] = 100.0 * cvs[0]["cpu_time"]
         figures[name] = figure
@@ -140,7 +147,11 @@ def micro_table(figures):
             rows.append({"section": row[0]})
             continue
         name, meaning, reference, goals = row
-        figure = figures.get(name)
+        # "name@wall": the wall time of the benchmark instead of its processor time.
+        wall = name.endswith("@wall")
+        figure = figures.get(name.removesuffix("@wall"))
+        if wall and figure is not None and "real_us" in figure:
+            figure = {"time_us": figure["real_us"], "allocs_per_iter": None}
         entry = {"name": name, "meaning": meaning, "reference": reference, "goals": goals}
         if figure is None or "error" in figure:
             entry["error"] = figure["error"] if figure else "not measured"
