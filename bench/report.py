@@ -63,6 +63,10 @@ MICRO_ROWS = [
 GAME_ROWS = [
     ("window_ms", "start to the window \"Untitled\"", "ms", None),
     ("first_frame_ms", "start to the first frame in the window", "ms", 1500.0),
+    ("briefing_cpu_percent", "CPU at the briefing's press-any-key wait", "% of a core", None),
+    ("briefing_rasteriser_cpu_percent", "  of which the GL driver's rasteriser threads",
+     "% of a core", None),
+    ("server_briefing_cpu_percent", "  the X server meanwhile", "% of a core", None),
     ("prompt_cpu_percent", "CPU at the command prompt (game process)", "% of a core", 5.0),
     ("prompt_rasteriser_cpu_percent", "  of which the GL driver's rasteriser threads",
      "% of a core", None),
@@ -180,7 +184,7 @@ def game_table(game):
     for name in ("resident", "resident_anonymous", "resident_files", "resident_gl_driver"):
         if f"{name}_kb" in figures:
             figures[f"{name}_mb"] = figures[f"{name}_kb"] / 1024.0
-    for moment in ("prompt", "closing"):
+    for moment in ("briefing", "prompt", "closing"):
         by_thread = figures.get(f"{moment}_cpu_percent_by_thread")
         if isinstance(by_thread, dict):
             figures[f"{moment}_rasteriser_cpu_percent"] = rasteriser_share(by_thread)

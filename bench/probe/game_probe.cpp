@@ -9,6 +9,7 @@
 //                                utime + stime of /proc/PID/stat; server_* the same for the X
 //                                server when its process id is given
 //   closing_cpu_percent          the same at the closing prompt "Press any key to continue"
+//   briefing_cpu_percent         the same at the briefing's wait for a key (a read_key poll)
 //   *_cpu_percent_by_thread      the same per thread, "position:name" in creation order (0 the
 //                                window thread, then the program, timer and housekeeping threads)
 //   peak_resident_kb             VmHWM of /proc/PID/status just before the game is ended;
@@ -551,6 +552,12 @@ private:
         // The briefing, then the blank screen that waits for a second key, then the first turn.
         if (!wait_for_text("Press any key to Continue...", 10'000)) {
             return fail("the briefing's \"Press any key to Continue...\" did not appear");
+        }
+        const CpuShare at_briefing = measure_cpu(pid_, options_.server, options_.seconds);
+        report_.number("briefing_cpu_percent", at_briefing.game_percent);
+        report_.named_numbers("briefing_cpu_percent_by_thread", at_briefing.threads);
+        if (at_briefing.server_percent >= 0) {
+            report_.number("server_briefing_cpu_percent", at_briefing.server_percent);
         }
         window_.tap(XK_space);
         if (!wait_for([](const ScreenText& screen) { return !screen.any_text(); }, 10'000)) {
