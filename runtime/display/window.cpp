@@ -1,5 +1,5 @@
-// The window layer speaks freeglut, OpenGL and, for the Pause key, Xlib: it is the one place
-// outside the platform layer that sees window-system types.
+// The window layer speaks freeglut, OpenGL and, for what freeglut does not say about keys, Xlib:
+// it is the one place outside the platform layer that sees window-system types.
 #include "runtime/display/window.h"
 
 #include <GL/glew.h>
@@ -11,6 +11,8 @@
 #include <array>
 #include <cstdarg>
 #include <cstdio>
+#include <deque>
+#include <optional>
 #include <vector>
 
 #include "runtime/core/errors.h"
@@ -19,6 +21,11 @@
 #include "runtime/display/presentation.h"
 #include "runtime/input/key_intake.h"
 #include "runtime/platform/platform.h"
+
+// Last: the header for hooking the connection's event conversion defines min and max.
+#include <X11/Xlibint.h>
+#undef min
+#undef max
 
 namespace {
 
@@ -48,12 +55,6 @@ struct TriangleBatch {
     std::vector<GLfloat> coordinates;
 };
 
-// The game window's key events seen from a connection of our own: freeglut never reports Pause.
-struct PauseKeyWatch {
-    Display* display = nullptr;
-    Window window = 0;
-};
-
 // Everything the window thread knows about the window and the frame it shows.
 struct WindowState {
     int32_t window_width = initial_width, window_height = initial_height;
@@ -73,7 +74,6 @@ struct WindowState {
     FrameTexture band_texture;  // 1 x 1 black
     std::vector<uint32_t> padding_scratch;
     TriangleBatch batch;
-    PauseKeyWatch pause_keys;
     int32_t texture_uploads = 0;
     int32_t presentations = 0;
     int32_t swaps = 0;
@@ -355,44 +355,171 @@ void presentation_pass(WindowState& state) {
 }
 
 // --- Keys -----------------------------------------------------------------------------------
+//
+// freeglut reports a key only by its character or special-key number, and some keys not at all.
+// The key events its own connection reads are recorded as Xlib converts them; those still queued
+// are the ones freeglut has not dispatched, so a callback knows which recorded event it reports
+// (a connection of our own would see the same events, but not which one a callback stands for).
+// The event's key symbol and state tell Return from Ctrl+M, and the events freeglut passes over
+// (Pause, Break, the Shift+Tab press) are delivered in their place in the sequence. A release is
+// delivered with the code its key's press gave, whatever the modifiers have become meanwhile, so
+// no code is left held and no release is invented.
 
-void watch_pause_key() {
-    PauseKeyWatch& watch = window_state().pause_keys;
-    Display* game_display = glXGetCurrentDisplay();
-    if (game_display == nullptr) return;
-    watch.window = glXGetCurrentDrawable();
-    watch.display = XOpenDisplay(XDisplayString(game_display));
-    if (watch.display == nullptr) return;
-    XSelectInput(watch.display, watch.window, KeyPressMask | KeyReleaseMask);
-    XFlush(watch.display);
+using EventConverter = Bool (*)(Display*, XEvent*, xEvent*);
+
+struct KeyEventLog {
+    Display* display = nullptr;
+    EventConverter convert_press = nullptr, convert_release = nullptr;
+    std::deque<XKeyEvent> events;  // recorded and not yet retired, oldest first
+    std::array<int32_t, 256> pressed_codes{};  // by X key code: what its press delivered, 0 none
+};
+
+KeyEventLog& key_event_log() {
+    static KeyEventLog log;
+    return log;
 }
 
-// Pause, and Break (Ctrl+Pause; X reports it as its own key symbol) from the watch connection.
-void poll_pause_key() {
-    Display* display = window_state().pause_keys.display;
+// Keys freeglut dispatches without a callback, delivered from the event itself.
+struct UnreportedKey {
+    KeySym symbol;
+    int32_t code;
+    int32_t code_with_ctrl;
+};
+constexpr std::array<UnreportedKey, 3> unreported_keys = {{
+    {XK_Pause, key_pause, key_break},  // Ctrl+Pause is Break on PC keyboards
+    {XK_Break, key_break, key_break},
+    {XK_ISO_Left_Tab, 9, 9},  // Tab with Shift: X gives it no character
+}};
+
+// Called by Xlib, with the connection locked, for every key event it reads: no Xlib calls here.
+Bool record_key_event(Display* display, XEvent* event, xEvent* wire) {
+    KeyEventLog& log = key_event_log();
+    const EventConverter convert =
+        (wire->u.u.type & 0x7F) == KeyPress ? log.convert_press : log.convert_release;
+    if (convert(display, event, wire) == False) return False;
+    log.events.push_back(event->xkey);
+    return True;
+}
+
+void record_key_events() {
+    KeyEventLog& log = key_event_log();
+    Display* display = glXGetCurrentDisplay();
     if (display == nullptr) return;
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-        if (event.type != KeyPress && event.type != KeyRelease) continue;
-        const KeySym base = XLookupKeysym(&event.xkey, 0);
-        KeySym resolved = 0;
-        char text[8];
-        XLookupString(&event.xkey, text, sizeof text, &resolved, nullptr);
-        if (base != XK_Pause && base != XK_Break && resolved != XK_Pause &&
-            resolved != XK_Break) {
-            continue;
-        }
-        const bool ctrl = (event.xkey.state & ControlMask) != 0 || resolved == XK_Break ||
-                          base == XK_Break;
-        on_pause_key(ctrl, event.type == KeyPress);
+    log.convert_press = XESetWireToEvent(display, KeyPress, record_key_event);
+    log.convert_release = XESetWireToEvent(display, KeyRelease, record_key_event);
+    log.display = display;
+}
+
+Bool count_key_event(Display*, XEvent* event, XPointer count) {
+    if (event->type == KeyPress || event->type == KeyRelease) ++*reinterpret_cast<size_t*>(count);
+    return False;  // looks at every queued event and takes none
+}
+
+// X reports a held key's repeats as a release and a press at the same time; the intake is given
+// the presses only.
+bool repeat_follows(const XKeyEvent& release) {
+    const std::deque<XKeyEvent>& events = key_event_log().events;
+    return !events.empty() && events.front().type == KeyPress &&
+           events.front().keycode == release.keycode && events.front().time == release.time;
+}
+
+void deliver_key(const XKeyEvent& event, int32_t code) {
+    int32_t& pressed = key_event_log().pressed_codes[event.keycode & 0xFF];
+    if (code == 0) code = key_character_0;
+    if (event.type == KeyPress) {
+        pressed = code;
+        handle_key_down(code);
+        return;
+    }
+    if (repeat_follows(event)) return;
+    if (pressed != 0) code = pressed;
+    pressed = 0;
+    handle_key_up(code);
+}
+
+void deliver_unreported(const XKeyEvent& event) {
+    XKeyEvent copy = event;
+    KeySym symbol = 0;
+    char text[8];
+    XLookupString(&copy, text, sizeof text, &symbol, nullptr);
+    const KeySym base = XLookupKeysym(&copy, 0);
+    for (const UnreportedKey& key : unreported_keys) {
+        if (key.symbol != symbol && key.symbol != base) continue;
+        deliver_key(event, (event.state & ControlMask) != 0 ? key.code_with_ctrl : key.code);
+        return;
     }
 }
 
-void key_down(unsigned char character, int, int) { on_character_key(character, true); }
-void key_up(unsigned char character, int, int) { on_character_key(character, false); }
-void special_down(int key, int, int) { on_special_key(key, true); }
-void special_up(int key, int, int) { on_special_key(key, false); }
+// Delivers, in order, the recorded events freeglut has dispatched without a callback. Inside a
+// key callback the last event dispatched is the one the callback reports: it is returned.
+std::optional<XKeyEvent> retire_dispatched_key_events(bool in_key_callback) {
+    KeyEventLog& log = key_event_log();
+    if (log.display == nullptr) return std::nullopt;
+    size_t queued = 0;
+    XEvent unused;
+    XCheckIfEvent(log.display, &unused, count_key_event, reinterpret_cast<XPointer>(&queued));
+    const size_t dispatched = log.events.size() > queued ? log.events.size() - queued : 0;
+    const size_t passed_over = in_key_callback && dispatched > 0 ? dispatched - 1 : dispatched;
+    for (size_t i = 0; i < passed_over; ++i) {
+        const XKeyEvent event = log.events.front();
+        log.events.pop_front();
+        deliver_unreported(event);
+    }
+    if (passed_over == dispatched) return std::nullopt;
+    const XKeyEvent current = log.events.front();
+    log.events.pop_front();
+    return current;
+}
+
+bool is_ascii_letter(unsigned char character) {
+    return (character | 0x20) >= 'a' && (character | 0x20) <= 'z';
+}
+
+// With Ctrl, X gives control codes that the character alone cannot tell apart (Return and Ctrl+M
+// are both 13, Ctrl+8 is 127). The key's character without Ctrl can: a letter takes the intake's
+// rule (upper case with Shift), any other key stays itself and the translation table's Ctrl
+// column gives its control code.
+int32_t character_key_code(const XKeyEvent& event, unsigned char reported) {
+    if ((event.state & ControlMask) == 0) return key_code_from_character(reported, false, false);
+    XKeyEvent without_ctrl = event;
+    without_ctrl.state &= ~static_cast<unsigned>(ControlMask);
+    char text[8];
+    KeySym symbol = 0;
+    const bool shift = (event.state & ShiftMask) != 0;
+    if (XLookupString(&without_ctrl, text, sizeof text, &symbol, nullptr) != 1) {
+        return key_code_from_character(reported, true, shift);
+    }
+    auto character = static_cast<unsigned char>(text[0]);
+    if (is_ascii_letter(character)) {
+        character = static_cast<unsigned char>(shift ? character & ~0x20 : character | 0x20);
+    }
+    return key_code_from_character(character, false, false);
+}
+
+void report_character(unsigned char character, int type) {
+    const std::optional<XKeyEvent> event = retire_dispatched_key_events(true);
+    if (!event || event->type != type) {
+        on_character_key(character, type == KeyPress);
+        return;
+    }
+    deliver_key(*event, character_key_code(*event, character));
+}
+
+void report_special(int key, int type) {
+    const std::optional<XKeyEvent> event = retire_dispatched_key_events(true);
+    const int32_t code = key_code_from_special(key);
+    if (code == 0) return;
+    if (!event || event->type != type) {
+        on_special_key(key, type == KeyPress);
+        return;
+    }
+    deliver_key(*event, code);
+}
+
+void key_down(unsigned char character, int, int) { report_character(character, KeyPress); }
+void key_up(unsigned char character, int, int) { report_character(character, KeyRelease); }
+void special_down(int key, int, int) { report_special(key, KeyPress); }
+void special_up(int key, int, int) { report_special(key, KeyRelease); }
 // The mouse is registered with the window system but never read by this program.
 void mouse_button(int, int, int, int) {}
 void mouse_motion(int, int) {}
@@ -435,7 +562,7 @@ void open_window(int argc, char** argv) {
     }
     state.framebuffer_objects = glewIsSupported("GL_EXT_framebuffer_object") != GL_FALSE;
     make_band_texture();
-    watch_pause_key();
+    record_key_events();
 
     glutDisplayFunc(present_frame);
     glutTimerFunc(8, tick_redisplay, 0);
@@ -463,7 +590,7 @@ void tick_redisplay(int) {
     WindowState& state = window_state();
     // freeglut keeps timers after the window is gone, and a redisplay then would be an error.
     if (!state.window_open) return;
-    poll_pause_key();
+    retire_dispatched_key_events(false);
     glutPostRedisplay();
     platform::sleep_ms(4);
     glutTimerFunc(static_cast<unsigned>(redisplay_interval_ms(state.display_rate)),

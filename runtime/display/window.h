@@ -1,7 +1,9 @@
 // The window: one freeglut window with an OpenGL context, owned by the window thread. It shows
 // the newest display frame scaled into the window, keeps a windowed frame at its own size,
 // switches between the windowed and four full-screen presentations, and passes key events on to
-// the key intake. Everything here runs on the window thread inside freeglut callbacks.
+// the key intake, each as the key the X event names (freeglut's character alone cannot tell
+// Return from Ctrl+M, and it says nothing of Pause, Break or the Shift+Tab press). Everything
+// here runs on the window thread inside freeglut callbacks.
 #pragma once
 
 #include <cstdint>

@@ -30,15 +30,19 @@
 #include "runtime/display/render.h"
 #include "runtime/input/clock.h"
 #include "runtime/input/key_intake.h"
+#include "runtime/input/key_queue.h"
 #include "runtime/input/low_memory.h"
+#include "runtime/core/rt_string.h"
 #include "runtime/platform/platform.h"
 #include "runtime/text/screen.h"
 #include "tests/support/fresh_text_runtime.h"
 
 // Last: Xlib's macros (None, Bool, Status) would break the headers above.
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -529,6 +533,187 @@ std::string fullscreen_variants_on_a_wide_screen() {
     return report.empty() ? "" : "back in the window: " + report;
 }
 
+// --- Keys typed on the server's keyboard ----------------------------------------------------
+
+// What the program reads after some keys: the hits, and each keystroke as read_key returns it,
+// its bytes as numbers ("0 15" for Shift+Tab).
+struct ReadKeys {
+    std::vector<int32_t> hits;
+    std::vector<std::string> keystrokes;
+};
+
+std::string describe(const ReadKeys& keys) {
+    std::string text = "hits {";
+    for (size_t i = 0; i < keys.hits.size(); ++i) {
+        text += (i == 0 ? "" : " ") + std::to_string(keys.hits[i]);
+    }
+    text += "} keystrokes {";
+    for (size_t i = 0; i < keys.keystrokes.size(); ++i) {
+        text += (i == 0 ? "\"" : ", \"") + keys.keystrokes[i] + "\"";
+    }
+    return text + "}";
+}
+
+void collect_hits(ReadKeys& keys) {
+    for (int32_t hit = read_key_hit(); hit != 0; hit = read_key_hit()) keys.hits.push_back(hit);
+}
+
+void collect_keystrokes(ReadKeys& keys) {
+    for (;;) {
+        const uint32_t mark = temp_mark();
+        const RtString* key = read_key();
+        std::string bytes;
+        for (int32_t i = 0; i < key->length; ++i) {
+            bytes += (i == 0 ? "" : " ") + std::to_string(static_cast<uint8_t>(key->data[i]));
+        }
+        release_temporaries(mark);
+        if (bytes.empty()) return;
+        keys.keystrokes.push_back(bytes);
+    }
+}
+
+// Key events through the X test extension, as "Control_L+ Return+ Return- Control_L-" (+ press,
+// - release), a few milliseconds apart as a quick typist makes them.
+std::string type_keys(Display* display, const std::string& events) {
+    size_t start = 0;
+    while (start < events.size()) {
+        size_t end = events.find(' ', start);
+        if (end == std::string::npos) end = events.size();
+        const std::string name = events.substr(start, end - start - 1);
+        const KeyCode keycode = XKeysymToKeycode(display, XStringToKeysym(name.c_str()));
+        if (keycode == 0) return "the server's keyboard has no key " + name;
+        XTestFakeKeyEvent(display, keycode, events[end - 1] == '+' ? True : False, 3);
+        start = end + 1;
+    }
+    XSync(display, False);
+    return "";
+}
+
+// The game window, placed, painted and given the keyboard focus; typing goes through `typist`.
+Window focused_window(XConnection& x) {
+    open_test_window();
+    reset_key_queues();
+    fill_page(varied_cell);
+    build_frame();
+    start_window();
+    if (!pump_until([] { return window_report().swaps >= 1; })) return 0;
+    const Window window = placed_window(x);
+    if (window == 0) return 0;
+    XSetInputFocus(x.display, window, RevertToParent, CurrentTime);
+    XSync(x.display, False);
+    return window;
+}
+
+// Waits for `count` hits, then a few display ticks more: keys freeglut passes over are delivered
+// at the next tick at the latest, and anything extra would show.
+ReadKeys read_typed_keys(size_t count) {
+    ReadKeys keys;
+    pump_until([&] {
+        collect_hits(keys);
+        return keys.hits.size() >= count;
+    });
+    const auto settled = Clock::now() + milliseconds(60);
+    pump_until([&] {
+        collect_hits(keys);
+        return Clock::now() > settled;
+    });
+    collect_keystrokes(keys);
+    return keys;
+}
+
+struct TypedKeys {
+    const char* events;
+    ReadKeys want;
+};
+
+// Codes: left Shift 100304, left Ctrl 100306, Pause 100019; extended keys scan x 256.
+const std::vector<TypedKeys> typed_keys = {
+    {"a+ a-", {{97, -97}, {"97"}}},
+    {"Shift_L+ a+ a- Shift_L-", {{100304, 65, -65, -100304}, {"65"}}},
+    {"Return+ Return-", {{13, -13}, {"13"}}},
+    {"Control_L+ Return+ Return- Control_L-", {{100306, 13, -13, -100306}, {"10"}}},
+    {"Control_L+ m+ m- Control_L-", {{100306, 109, -109, -100306}, {"13"}}},
+    {"BackSpace+ BackSpace-", {{8, -8}, {"8"}}},
+    {"Control_L+ BackSpace+ BackSpace- Control_L-", {{100306, 8, -8, -100306}, {"127"}}},
+    {"Control_L+ h+ h- Control_L-", {{100306, 104, -104, -100306}, {"8"}}},
+    {"Tab+ Tab-", {{9, -9}, {"9"}}},
+    {"Shift_L+ Tab+ Tab- Shift_L-", {{100304, 9, -9, -100304}, {"0 15"}}},
+    {"Control_L+ Tab+ Tab- Control_L-", {{100306, 9, -9, -100306}, {"0 148"}}},
+    {"Control_L+ i+ i- Control_L-", {{100306, 105, -105, -100306}, {"9"}}},
+    {"Control_L+ j+ j- Control_L-", {{100306, 106, -106, -100306}, {"10"}}},
+    {"Control_L+ 2+ 2- Control_L-", {{100306, 50, -50, -100306}, {"0 3"}}},
+    {"Control_L+ 8+ 8- Control_L-", {{100306, 56, -56, -100306}, {}}},
+    {"Up+ Up-", {{0x4800, -0x4800}, {"0 72"}}},
+    {"F1+ F1-", {{0x3B00, -0x3B00}, {"0 59"}}},
+    {"Shift_L+ F1+ F1- Shift_L-", {{100304, 0x3B00, -0x3B00, -100304}, {"0 84"}}},
+    {"Escape+ Escape-", {{27, -27}, {"27"}}},
+    {"Delete+ Delete-", {{0x5300, -0x5300}, {"0 83"}}},
+    // The modifier let go first: the key's release is its press's code all the same.
+    {"Control_L+ 2+ Control_L- 2-", {{100306, 50, -100306, -50}, {"0 3"}}},
+    {"Control_L+ Return+ Control_L- Return-", {{100306, 13, -100306, -13}, {"10"}}},
+    {"Shift_L+ a+ Shift_L- a-", {{100304, 65, -100304, -65}, {"65"}}},
+    {"Shift_L+ Tab+ Shift_L- Tab-", {{100304, 9, -100304, -9}, {"0 15"}}},
+    // Pause takes its place among the keys: the key after it only resumes.
+    {"Pause+ Pause- a+ a-", {{-100019, -97}, {}}},
+};
+
+std::string typed_keys_reach_the_intake() {
+    XConnection x(nullptr);
+    if (focused_window(x) == 0) return "no window came up";
+    std::string report;
+    for (const TypedKeys& typed : typed_keys) {
+        reset_key_queues();
+        const std::string typing = type_keys(x.display, typed.events);
+        if (!typing.empty()) return typing;
+        const ReadKeys got = read_typed_keys(typed.want.hits.size());
+        const std::string want = describe(typed.want);
+        if (describe(got) != want) {
+            report += std::string(typed.events) + ": " + describe(got) + ", want " + want + "\n";
+        }
+        // Every key is up again: nothing may stay held, whatever code its press gave.
+        for (int32_t hit : got.hits) {
+            if (key_is_down(hit < 0 ? -hit : hit)) {
+                report += std::string(typed.events) + ": " + std::to_string(hit) + " still held\n";
+            }
+        }
+        if (key_is_down(key_character_0)) report += std::string(typed.events) + ": 0 held\n";
+        if ((runtime_signals().pause_requested.load() & 1) != 0) {
+            report += std::string(typed.events) + ": left paused\n";
+        }
+    }
+    return report;
+}
+
+// A held key repeats as further presses: one release at the end, Insert switched once.
+std::string held_insert_repeats_as_presses() {
+    XConnection x(nullptr);
+    if (focused_window(x) == 0) return "no window came up";
+    XkbSetAutoRepeatRate(x.display, XkbUseCoreKbd, 100, 30);
+    const std::string typing = type_keys(x.display, "Insert+");
+    if (!typing.empty()) return typing;
+    ReadKeys keys;
+    if (!pump_until([&] {
+            collect_hits(keys);
+            return keys.hits.size() >= 4;
+        })) {
+        return "no repeats: " + describe(keys);
+    }
+    type_keys(x.display, "Insert-");
+    pump_until([&] {
+        collect_hits(keys);
+        return !keys.hits.empty() && keys.hits.back() < 0;
+    });
+    collect_keystrokes(keys);
+    std::string report;
+    for (size_t i = 0; i + 1 < keys.hits.size(); ++i) {
+        if (keys.hits[i] != 0x5200) report = "a hit other than the Insert press before the end";
+    }
+    if (keys.hits.back() != -0x5200) report = "no release at the end";
+    if (keys.keystrokes.size() != keys.hits.size() - 1) report += "; one keystroke per press wanted";
+    if (!key_is_down(state_insert_on)) report += "; insert mode switched an even number of times";
+    return report.empty() ? "" : report + ": " + describe(keys);
+}
+
 // A game waiting for a command: the statement checks let the shutdown park it.
 void waiting_game() {
     for (;;) {
@@ -577,6 +762,14 @@ TEST_F(RealWindow, PauseKeyHoldsThePictureAndCtrlPauseIsBreak) {
 
 TEST_F(RealWindow, AResizedWindowSnapsBackTo640x400) {
     run(1280, 1024, resized_window_snaps_back);
+}
+
+TEST_F(RealWindow, KeysTypedOnTheKeyboardReachBothQueuesAsTheirKeys) {
+    run(1280, 1024, typed_keys_reach_the_intake);
+}
+
+TEST_F(RealWindow, AHeldKeyRepeatsAsFurtherPresses) {
+    run(1280, 1024, held_insert_repeats_as_presses);
 }
 
 TEST_F(RealWindow, FullScreenVariantsOnASixteenByNineScreen) {
