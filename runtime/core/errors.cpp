@@ -227,6 +227,8 @@ void show_error_dialog() {
 
     if (critical) {
         platform::message_box(caption, text, platform::BoxKind::ok);
+        std::free(text);
+        std::free(caption);
         platform::exit_process(crash_exit_status);
     }
     const platform::BoxAnswer answer =
