@@ -1,6 +1,7 @@
 #include "runtime/core/local_arena.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "runtime/core/errors.h"
 #include "runtime/input/low_memory.h"
@@ -13,11 +14,15 @@ constexpr int32_t error_local_storage_full = 504;
 struct ArenaState {
     LocalArena arena;
     LocalBlockAllocator allocate = nullptr;
+    // Every block stays for the life of the process (earlier locals may live in it); kept here so
+    // that none is ever unreachable.
+    std::vector<void*> blocks;
 };
 
 ArenaState& state() {
-    static ArenaState the_state;
-    return the_state;
+    // Never destroyed: the blocks must stay reachable until the process has ended.
+    static ArenaState* the_state = new ArenaState;
+    return *the_state;
 }
 
 uint8_t* new_block(size_t bytes) {
@@ -27,6 +32,7 @@ uint8_t* new_block(size_t bytes) {
         raise_error(error_local_storage_full);
         platform::exit_process(1);  // raise_error has ended the process already
     }
+    state().blocks.push_back(block);
     return static_cast<uint8_t*>(block);
 }
 
