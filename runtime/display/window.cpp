@@ -357,20 +357,26 @@ void presentation_pass(WindowState& state) {
 // --- Keys -----------------------------------------------------------------------------------
 //
 // freeglut reports a key only by its character or special-key number, and some keys not at all.
-// The key events its own connection reads are recorded as Xlib converts them; those still queued
-// are the ones freeglut has not dispatched, so a callback knows which recorded event it reports
-// (a connection of our own would see the same events, but not which one a callback stands for).
-// The event's key symbol and state tell Return from Ctrl+M, and the events freeglut passes over
-// (Pause, Break, the Shift+Tab press) are delivered in their place in the sequence. A release is
-// delivered with the code its key's press gave, whatever the modifiers have become meanwhile, so
-// no code is left held and no release is invented.
+// The key events its own connection reads are recorded as Xlib converts them, each stamped with
+// its place in the sequence in the pointer column it carries, which freeglut hands to the
+// callback as x (a connection of our own would see the same events, but not which one a
+// callback stands for). The event's key symbol and state tell Return from Ctrl+M, and the events
+// freeglut passes over (Pause, Break, the Shift+Tab press) are delivered in their place in the
+// sequence. A release is delivered with the code its key's press gave, whatever the modifiers
+// have become meanwhile, so no code is left held and no release is invented.
 
 using EventConverter = Bool (*)(Display*, XEvent*, xEvent*);
+
+struct RecordedKeyEvent {
+    XKeyEvent event;  // as the server sent it
+    uint32_t stamp;
+};
 
 struct KeyEventLog {
     Display* display = nullptr;
     EventConverter convert_press = nullptr, convert_release = nullptr;
-    std::deque<XKeyEvent> events;  // recorded and not yet retired, oldest first
+    std::deque<RecordedKeyEvent> events;  // recorded and not yet retired, oldest first
+    uint32_t next_stamp = 0;  // wraps; places are differences of stamps
     std::array<int32_t, 256> pressed_codes{};  // by X key code: what its press delivered, 0 none
 };
 
@@ -397,7 +403,9 @@ Bool record_key_event(Display* display, XEvent* event, xEvent* wire) {
     const EventConverter convert =
         (wire->u.u.type & 0x7F) == KeyPress ? log.convert_press : log.convert_release;
     if (convert(display, event, wire) == False) return False;
-    log.events.push_back(event->xkey);
+    const uint32_t stamp = log.next_stamp++;
+    log.events.push_back({event->xkey, stamp});
+    event->xkey.x = static_cast<int>(stamp);  // the key callbacks ignore the pointer otherwise
     return True;
 }
 
@@ -410,17 +418,13 @@ void record_key_events() {
     log.display = display;
 }
 
-Bool count_key_event(Display*, XEvent* event, XPointer count) {
-    if (event->type == KeyPress || event->type == KeyRelease) ++*reinterpret_cast<size_t*>(count);
-    return False;  // looks at every queued event and takes none
-}
-
 // X reports a held key's repeats as a release and a press at the same time; the intake is given
 // the presses only.
 bool repeat_follows(const XKeyEvent& release) {
-    const std::deque<XKeyEvent>& events = key_event_log().events;
-    return !events.empty() && events.front().type == KeyPress &&
-           events.front().keycode == release.keycode && events.front().time == release.time;
+    const std::deque<RecordedKeyEvent>& events = key_event_log().events;
+    if (events.empty()) return false;
+    const XKeyEvent& next = events.front().event;
+    return next.type == KeyPress && next.keycode == release.keycode && next.time == release.time;
 }
 
 void deliver_key(const XKeyEvent& event, int32_t code) {
@@ -450,25 +454,44 @@ void deliver_unreported(const XKeyEvent& event) {
     }
 }
 
-// Delivers, in order, the recorded events freeglut has dispatched without a callback. Inside a
-// key callback the last event dispatched is the one the callback reports: it is returned.
-std::optional<XKeyEvent> retire_dispatched_key_events(bool in_key_callback) {
+// Retires the `count` oldest records: events freeglut dispatched without a callback.
+void retire_passed_over(size_t count) {
+    std::deque<RecordedKeyEvent>& events = key_event_log().events;
+    for (size_t i = 0; i < count && !events.empty(); ++i) {
+        const XKeyEvent event = events.front().event;
+        events.pop_front();
+        deliver_unreported(event);
+    }
+}
+
+// In a key callback: the recorded event it reports, after the ones before it were retired.
+std::optional<XKeyEvent> take_reported_event(int x) {
+    std::deque<RecordedKeyEvent>& events = key_event_log().events;
+    if (events.empty()) return std::nullopt;
+    // Stamps rise by one along the log, so the event's place follows from the first one's.
+    const auto stamp = static_cast<uint32_t>(x);
+    const size_t place = stamp - events.front().stamp;
+    if (place >= events.size() || events[place].stamp != stamp) return std::nullopt;
+    retire_passed_over(place);
+    const XKeyEvent event = events.front().event;
+    events.pop_front();
+    return event;
+}
+
+Bool count_key_event(Display*, XEvent* event, XPointer count) {
+    if (event->type == KeyPress || event->type == KeyRelease) ++*reinterpret_cast<size_t*>(count);
+    return False;  // looks at every queued event and takes none
+}
+
+// Between freeglut's event batches: every recorded event no longer queued has been dispatched,
+// and the ones left in the log had no callback.
+void retire_dispatched_key_events() {
     KeyEventLog& log = key_event_log();
-    if (log.display == nullptr) return std::nullopt;
+    if (log.display == nullptr || log.events.empty()) return;
     size_t queued = 0;
     XEvent unused;
     XCheckIfEvent(log.display, &unused, count_key_event, reinterpret_cast<XPointer>(&queued));
-    const size_t dispatched = log.events.size() > queued ? log.events.size() - queued : 0;
-    const size_t passed_over = in_key_callback && dispatched > 0 ? dispatched - 1 : dispatched;
-    for (size_t i = 0; i < passed_over; ++i) {
-        const XKeyEvent event = log.events.front();
-        log.events.pop_front();
-        deliver_unreported(event);
-    }
-    if (passed_over == dispatched) return std::nullopt;
-    const XKeyEvent current = log.events.front();
-    log.events.pop_front();
-    return current;
+    if (log.events.size() > queued) retire_passed_over(log.events.size() - queued);
 }
 
 bool is_ascii_letter(unsigned char character) {
@@ -496,8 +519,9 @@ int32_t character_key_code(const XKeyEvent& event, unsigned char reported) {
     return key_code_from_character(character, false, false);
 }
 
-void report_character(unsigned char character, int type) {
-    const std::optional<XKeyEvent> event = retire_dispatched_key_events(true);
+// `stamp` is the x freeglut passes: the reported event's place in the log.
+void report_character(unsigned char character, int stamp, int type) {
+    const std::optional<XKeyEvent> event = take_reported_event(stamp);
     if (!event || event->type != type) {
         on_character_key(character, type == KeyPress);
         return;
@@ -505,8 +529,8 @@ void report_character(unsigned char character, int type) {
     deliver_key(*event, character_key_code(*event, character));
 }
 
-void report_special(int key, int type) {
-    const std::optional<XKeyEvent> event = retire_dispatched_key_events(true);
+void report_special(int key, int stamp, int type) {
+    const std::optional<XKeyEvent> event = take_reported_event(stamp);
     const int32_t code = key_code_from_special(key);
     if (code == 0) return;
     if (!event || event->type != type) {
@@ -516,10 +540,10 @@ void report_special(int key, int type) {
     deliver_key(*event, code);
 }
 
-void key_down(unsigned char character, int, int) { report_character(character, KeyPress); }
-void key_up(unsigned char character, int, int) { report_character(character, KeyRelease); }
-void special_down(int key, int, int) { report_special(key, KeyPress); }
-void special_up(int key, int, int) { report_special(key, KeyRelease); }
+void key_down(unsigned char character, int x, int) { report_character(character, x, KeyPress); }
+void key_up(unsigned char character, int x, int) { report_character(character, x, KeyRelease); }
+void special_down(int key, int x, int) { report_special(key, x, KeyPress); }
+void special_up(int key, int x, int) { report_special(key, x, KeyRelease); }
 // The mouse is registered with the window system but never read by this program.
 void mouse_button(int, int, int, int) {}
 void mouse_motion(int, int) {}
@@ -590,7 +614,7 @@ void tick_redisplay(int) {
     WindowState& state = window_state();
     // freeglut keeps timers after the window is gone, and a redisplay then would be an error.
     if (!state.window_open) return;
-    retire_dispatched_key_events(false);
+    retire_dispatched_key_events();
     glutPostRedisplay();
     platform::sleep_ms(4);
     glutTimerFunc(static_cast<unsigned>(redisplay_interval_ms(state.display_rate)),
