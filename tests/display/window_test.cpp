@@ -626,7 +626,8 @@ struct TypedKeys {
     ReadKeys want;
 };
 
-// Codes: left Shift 100304, left Ctrl 100306, Pause 100019; extended keys scan x 256.
+// Codes: left Shift 100304, left Ctrl 100306, left Alt 100308, Pause 100019; extended keys
+// scan x 256.
 const std::vector<TypedKeys> typed_keys = {
     {"a+ a-", {{97, -97}, {"97"}}},
     {"Shift_L+ a+ a- Shift_L-", {{100304, 65, -65, -100304}, {"65"}}},
@@ -639,6 +640,9 @@ const std::vector<TypedKeys> typed_keys = {
     {"Tab+ Tab-", {{9, -9}, {"9"}}},
     {"Shift_L+ Tab+ Tab- Shift_L-", {{100304, 9, -9, -100304}, {"0 15"}}},
     {"Control_L+ Tab+ Tab- Control_L-", {{100306, 9, -9, -100306}, {"0 148"}}},
+    {"Control_L+ Shift_L+ Tab+ Tab- Shift_L- Control_L-",
+     {{100306, 100304, 9, -9, -100304, -100306}, {"0 148"}}},
+    {"Alt_L+ Tab+ Tab- Alt_L-", {{100308, 9, -9, -100308}, {}}},
     {"Control_L+ i+ i- Control_L-", {{100306, 105, -105, -100306}, {"9"}}},
     {"Control_L+ j+ j- Control_L-", {{100306, 106, -106, -100306}, {"10"}}},
     {"Control_L+ 2+ 2- Control_L-", {{100306, 50, -50, -100306}, {"0 3"}}},
