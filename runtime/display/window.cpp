@@ -358,9 +358,8 @@ void presentation_pass(WindowState& state) {
 //
 // freeglut reports a key only by its character or special-key number, and some keys not at all.
 // The key events its own connection reads are recorded as Xlib converts them, each stamped with
-// its place in the sequence in the pointer column it carries, which freeglut hands to the
-// callback as x (a connection of our own would see the same events, but not which one a
-// callback stands for). The event's key symbol and state tell Return from Ctrl+M, and the events
+// its place in the log in the event's pointer x, which freeglut hands to the callback (a
+// connection of our own would see the same events, but not which one a callback stands for). The event's key symbol and state tell Return from Ctrl+M, and the events
 // freeglut passes over (Pause, Break, the Shift+Tab press) are delivered in their place in the
 // sequence. A release is delivered with the code its key's press gave, whatever the modifiers
 // have become meanwhile, so no code is left held and no release is invented.

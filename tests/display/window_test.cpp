@@ -716,7 +716,9 @@ std::string held_insert_repeats_as_presses() {
         if (keys.hits[i] != 0x5200) report = "a hit other than the Insert press before the end";
     }
     if (keys.hits.back() != -0x5200) report = "no release at the end";
-    if (keys.keystrokes.size() != keys.hits.size() - 1) report += "; one keystroke per press wanted";
+    if (keys.keystrokes.size() != keys.hits.size() - 1) {
+        report += "; one keystroke per press wanted";
+    }
     if (!key_is_down(state_insert_on)) report += "; insert mode switched an even number of times";
     return report.empty() ? "" : report + ": " + describe(keys);
 }
