@@ -16,7 +16,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 
 #include "runtime/platform/private/message_box.h"
 
@@ -52,10 +51,10 @@ void real_sleep_ms(int32_t ms) {
     }
 }
 
-// The key-state connection is opened on first use and kept; the housekeeping and window threads
-// may both ask, so the connection is used under its own lock.
+// The key-state connection is opened on first use and kept. THREADING: asked by the start-up
+// sampling on the window thread before the worker threads exist, and from then on only by the
+// housekeeping thread's lock-key synchronisation, so it is never used by two threads at once.
 struct KeyStateConnection {
-    std::mutex lock;
     bool tried = false;
     Display* display = nullptr;
     int scroll_lock_bit = -1, caps_lock_bit = -1, num_lock_bit = -1;
@@ -84,7 +83,6 @@ bool key_down(Display* display, const std::array<char, 32>& keymap, KeySym symbo
 
 KeyStates real_key_states() {
     KeyStateConnection& connection = key_state_connection();
-    std::lock_guard<std::mutex> hold(connection.lock);
     if (!connection.tried) {
         connection.tried = true;
         connection.display = XOpenDisplay(nullptr);

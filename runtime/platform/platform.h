@@ -30,7 +30,7 @@ struct PlatformSeams {
     std::tm (*local_time)(int64_t seconds);    // local calendar time of an epoch second
     void (*sleep_ms)(int32_t ms);              // 0 = give the processor away briefly (0.1 ms)
     BoxAnswer (*message_box)(const char* caption, const char* text, BoxKind kind);
-    KeyStates (*key_states)();
+    KeyStates (*key_states)();  // from one thread at a time: start-up, then housekeeping
     void (*exit_process)(int status);  // flushes output; runs no exit handlers; never returns
 };
 
