@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -239,6 +240,8 @@ struct EndingCase {
     const char* name;
     Ending ending;
 };
+
+void PrintTo(const EndingCase& ending_case, std::ostream* out) { *out << ending_case.name; }
 
 class WholeRuntime : public testing::TestWithParam<EndingCase> {};
 
