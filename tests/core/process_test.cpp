@@ -18,6 +18,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/x_key_events.h"
+
 #ifndef CORE_PROCESS_HELPER
 #error "CORE_PROCESS_HELPER names the helper program"
 #endif
@@ -99,21 +101,12 @@ public:
         return id.empty() ? 0 : std::stoul(id);
     }
 
-    // Sends a key press to the box window itself. A key typed through the server's test extension
-    // would go to whichever window has the focus, which on the shared display may be another
-    // test's box.
+    // Sends a key press to the box window itself (see send_key_press).
     static void press(unsigned long box, KeySym key) {
         Display* display = XOpenDisplay(nullptr);
         if (display == nullptr) return;
-        XEvent event{};
-        event.xkey.type = KeyPress;
-        event.xkey.display = display;
-        event.xkey.window = box;
-        event.xkey.root = DefaultRootWindow(display);
-        event.xkey.same_screen = True;
-        event.xkey.keycode = XKeysymToKeycode(display, key);
-        XSendEvent(display, box, True, KeyPressMask, &event);
-        XCloseDisplay(display);  // flushes the event
+        send_key_press(display, box, key);
+        XCloseDisplay(display);
     }
 
     int exit_status() const { return exit_status_; }

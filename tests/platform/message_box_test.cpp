@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/x_key_events.h"
+
 namespace {
 
 using platform::BoxAnswer;
@@ -101,17 +103,7 @@ public:
         return 0;
     }
 
-    void press_key(Window window, KeySym symbol) {
-        XEvent event{};
-        event.xkey.type = KeyPress;
-        event.xkey.display = display_;
-        event.xkey.window = window;
-        event.xkey.root = DefaultRootWindow(display_);
-        event.xkey.same_screen = True;
-        event.xkey.keycode = XKeysymToKeycode(display_, symbol);
-        XSendEvent(display_, window, True, KeyPressMask, &event);
-        XFlush(display_);
-    }
+    void press_key(Window window, KeySym symbol) { send_key_press(display_, window, symbol); }
 
     void click(Window window) {
         for (int type : {ButtonPress, ButtonRelease}) {

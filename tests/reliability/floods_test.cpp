@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "tests/acceptance/game_play.h"
+#include "tests/support/x_key_events.h"
 
 #ifndef TARROWGATE_FAULTS_EXECUTABLE
 #error "TARROWGATE_FAULTS_EXECUTABLE names the test build of the game"
@@ -123,18 +124,6 @@ Window wait_for_window(Display* display, const std::string& title, std::chrono::
     return 0;
 }
 
-// A key press sent to the box itself, as the process tests answer theirs.
-void press_in(Display* display, Window box, KeySym key) {
-    XEvent event{};
-    event.xkey.type = KeyPress;
-    event.xkey.display = display;
-    event.xkey.window = box;
-    event.xkey.root = DefaultRootWindow(display);
-    event.xkey.same_screen = True;
-    event.xkey.keycode = XKeysymToKeycode(display, key);
-    XSendEvent(display, box, True, KeyPressMask, &event);
-    XFlush(display);
-}
 
 // ---- Floods ----
 
@@ -383,7 +372,7 @@ protected:
         // The box waits for its answer: the program is still there meanwhile.
         sleep_for(200ms);
         if (!game_.program_running()) return ::testing::AssertionFailure() << "ended before the answer";
-        press_in(display, box, key);
+        send_key_press(display, box, key);
         return ::testing::AssertionSuccess();
     }
 
