@@ -204,9 +204,11 @@ void append_to_temp_list(RtString* s) {
     st.temp_list[st.temp_count++] = s;
 }
 
-RtString* new_temporary_copy(const char* bytes, int32_t length) {
+// The source's bytes are found only after the new string exists: making room for it may compact
+// or move the heap, and with it the source.
+RtString* new_temporary_copy(const RtString* source, int32_t offset, int32_t length) {
     RtString* r = string_new(length, true);
-    if (length > 0) std::memcpy(r->data, bytes, static_cast<size_t>(length));
+    if (length > 0) std::memcpy(r->data, source->data + offset, static_cast<size_t>(length));
     return r;
 }
 
@@ -426,7 +428,7 @@ RtString* string_left(RtString* s, int32_t n) {
         s->length = n;
         return s;
     }
-    RtString* r = new_temporary_copy(s->data, n);
+    RtString* r = new_temporary_copy(s, 0, n);
     free_if_temporary(s);
     return r;
 }
@@ -452,7 +454,7 @@ RtString* string_upper(RtString* s) {
     if (s->length == 0) return s;
     RtString* r = s;
     if (!is_plain_heap_temporary(s)) {
-        r = new_temporary_copy(s->data, s->length);
+        r = new_temporary_copy(s, 0, s->length);
         free_if_temporary(s);
     }
     for (int32_t i = 0; i < r->length; ++i) {
@@ -472,7 +474,7 @@ RtString* string_trim_left(RtString* s) {
     }
     int32_t blanks = 0;
     while (blanks < s->length && s->data[blanks] == ' ') ++blanks;
-    RtString* r = new_temporary_copy(s->data + blanks, s->length - blanks);
+    RtString* r = new_temporary_copy(s, blanks, s->length - blanks);
     free_if_temporary(s);
     return r;
 }
@@ -485,7 +487,7 @@ RtString* string_trim_right(RtString* s) {
     }
     int32_t kept = s->length;
     while (kept > 0 && s->data[kept - 1] == ' ') --kept;
-    RtString* r = new_temporary_copy(s->data, kept);
+    RtString* r = new_temporary_copy(s, 0, kept);
     free_if_temporary(s);
     return r;
 }

@@ -213,6 +213,38 @@ TEST_F(StringsTest, CompactionMovesOnlyStringsBehindGapsOverThirtyTwoBytes) {
     EXPECT_EQ(text(fourth), "tail");
 }
 
+// An operation that copies a variable makes room for its result first; when that compacts the
+// heap the variable itself moves, and the copy must come from where it now stands.
+TEST_F(StringsTest, CopiesOfAVariableFollowItWhenMakingRoomMovesIt) {
+    struct Case {
+        const char* name;
+        RtString* (*operation)(RtString*);
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"upper", [](RtString* s) { return string_upper(s); }, "  MIXED CASE  "},
+        {"left", [](RtString* s) { return string_left(s, 7); }, "  mixed"},
+        {"trim_left", [](RtString* s) { return string_trim_left(s); }, "mixed Case  "},
+        {"trim_right", [](RtString* s) { return string_trim_right(s); }, "  mixed Case"},
+    };
+    for (const Case& c : cases) {
+        init_string_state();
+        RtString* gap = variable(std::string(100, 'g'));
+        RtString* source = variable("  mixed Case  ");
+        const StringHeapStats stats = string_heap_stats();
+        // Everything after the source fills the heap but for a few bytes, so the result does
+        // not fit on top and the freed gap is compacted away, moving the source down.
+        RtString* filler = string_new(static_cast<int32_t>(stats.heap_size - stats.heap_used - 42),
+                                      false);
+        std::memset(filler->data, 'f', static_cast<size_t>(filler->length));
+        string_free(gap);
+        const char* before = source->data;
+        EXPECT_EQ(text(c.operation(source)), c.expected) << c.name;
+        EXPECT_NE(source->data, before) << c.name << ": the heap was not compacted";
+        EXPECT_EQ(text(source), "  mixed Case  ") << c.name;
+    }
+}
+
 TEST_F(StringsTest, HeapGrowsWhenCompactionLeavesTooLittleRoom) {
     RtString* first = variable("survivor");
     RtString* second = variable("second");
