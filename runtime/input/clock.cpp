@@ -79,17 +79,19 @@ double timer_seconds_at(uint32_t time_of_day_ms, double accuracy, bool accuracy_
     double seconds = static_cast<double>(time_of_day_ms) / 1000;
     double factor = 18.2;
     if (accuracy_given) {
-        if (accuracy <= 0) {
+        // Not a number or infinity has no multiples to round to.
+        if (!(accuracy > 0) || !std::isfinite(accuracy)) {
             raise_error(error_illegal_function_call);
             return 0;
         }
         factor = 1 / accuracy;
     }
     // The product is rounded to the nearest integer in extended precision, ties to even (the
-    // default rounding mode).
-    const long long steps =
-        std::llrintl(static_cast<long double>(seconds) * static_cast<long double>(factor));
-    seconds = static_cast<double>(steps) / factor;
+    // default rounding mode). It stays a long double: a tiny accuracy makes it too large for any
+    // integer type.
+    const long double steps =
+        std::nearbyintl(static_cast<long double>(seconds) * static_cast<long double>(factor));
+    seconds = static_cast<double>(steps / static_cast<long double>(factor));
     if (!accuracy_given) seconds = static_cast<double>(static_cast<float>(seconds));
     return seconds;
 }

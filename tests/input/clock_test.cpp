@@ -1,5 +1,6 @@
 // The clock base, the time of day, the tick count, timer_seconds and limit_rate, all on the fake
 // millisecond clock of the fixture (sleeps advance it; nothing really sleeps).
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -130,9 +131,16 @@ TEST_F(Clock, TimerRoundsTiesToEven) {
     }
 }
 
-TEST_F(Clock, TimerRefusesAnAccuracyOfZeroOrLess) {
+TEST_F(Clock, TimerWithATinyAccuracyKeepsTheTime) {
+    start_at(12'345, 678);
+    // Steps of 1e-300 s: the product is far beyond any integer type.
+    EXPECT_DOUBLE_EQ(timer_seconds(1e-300, true), 12345.678);
+    EXPECT_EQ(pending_error(), 0u);
+}
+
+TEST_F(Clock, TimerRefusesAnAccuracyOfZeroOrLessOrNotFinite) {
     start_at(100);
-    for (const double accuracy : {0.0, -0.5}) {
+    for (const double accuracy : {0.0, -0.5, std::nan(""), HUGE_VAL}) {
         reset_error_state();
         EXPECT_EQ(timer_seconds(accuracy, true), 0.0);
         EXPECT_EQ(pending_error(), 5u) << accuracy;
