@@ -13,14 +13,19 @@
 namespace {
 
 // What the builder remembers between passes. Only the builder of the moment touches it, except
-// comparison_valid.
+// invalidations.
 struct FrameBuilderState {
     std::unique_ptr<TextCell[]> cell_copy;
     size_t cell_copy_bytes = 1;  // starts at a size no page has, so the first pass reallocates
     std::array<uint32_t, 256> palette_copy{};
-    // THREADING: set by the builder at the end of a completed pass; cleared by screen-shape
-    // changes (program thread) and full-screen changes (window thread).
-    std::atomic<int32_t> comparison_valid{0};
+    // THREADING: incremented by screen-shape changes (program thread) and full-screen changes
+    // (window thread); read by the builder.
+    std::atomic<int64_t> invalidations{0};
+    // The invalidation count sampled at the start of the last completed pass; the next pass may
+    // start from that pass's frame only while the count is unchanged. -1: no frame to start from.
+    // A count rather than a flag, so an invalidation made while a pass runs is not overwritten
+    // by that pass's end.
+    int64_t valid_for_invalidations = -1;
     int32_t previous_blink_phase = 0;
     int32_t previous_cursor_phase = 0;
     int32_t previous_cursor_column = -1;
@@ -111,6 +116,7 @@ bool reserve_pixels(DisplayFrame& slot, int32_t width, int32_t height) {
 
 // Steps 5-15 of a pass for a claimed slot; false when the pass is to be abandoned.
 bool draw_page_into(DisplayFrame& slot) {
+    const int64_t invalidations = builder.invalidations.load();
     const Image* page = page_source.load()();
     if (page == nullptr || !page->is_text || page->cells == nullptr || page->palette == nullptr) {
         return false;
@@ -122,7 +128,7 @@ bool draw_page_into(DisplayFrame& slot) {
     const int32_t frame_width = columns * font->cell_width;
     const int32_t frame_height = rows * font->cell_height;
 
-    bool compare = builder.comparison_valid.load() != 0;
+    bool compare = builder.valid_for_invalidations == invalidations;
     bool changed = false;
 
     const size_t cell_count = static_cast<size_t>(columns) * rows;
@@ -165,7 +171,7 @@ bool draw_page_into(DisplayFrame& slot) {
 
     if (!reserve_pixels(slot, frame_width, frame_height)) {
         // cell_copy may already hold this pass's reallocation with no frame drawn from it.
-        builder.comparison_valid.store(0);
+        builder.valid_for_invalidations = -1;
         return false;
     }
     if (compare) {
@@ -215,7 +221,7 @@ bool draw_page_into(DisplayFrame& slot) {
     builder.previous_cursor_phase = blink_phase;
     builder.previous_cursor_column = cursor_column;
     builder.previous_cursor_row = cursor_row;
-    builder.comparison_valid.store(1);
+    builder.valid_for_invalidations = invalidations;
     return true;
 }
 
@@ -242,7 +248,8 @@ void reset_frame_slots() {
     builder.cell_copy.reset();
     builder.cell_copy_bytes = 1;
     builder.palette_copy.fill(0);
-    builder.comparison_valid.store(0);
+    builder.invalidations.store(0);
+    builder.valid_for_invalidations = -1;
     builder.previous_blink_phase = 0;
     builder.previous_cursor_phase = 0;
     builder.previous_cursor_column = -1;
@@ -318,7 +325,7 @@ void pause_frame_building() {
 
 void resume_frame_building() { exchange.frame_pause.store(0); }
 
-void invalidate_frame_comparison() { builder.comparison_valid.store(0); }
+void invalidate_frame_comparison() { builder.invalidations.fetch_add(1); }
 
 void housekeeping_frame_step() {
     if (exchange.auto_display.load() != 0) build_frame();

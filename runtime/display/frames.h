@@ -95,7 +95,8 @@ void pause_frame_building();
 void resume_frame_building();
 
 // The next pass may not start from the previous frame (screen shape changes, full-screen
-// changes): it redraws every cell.
+// changes): it redraws every cell. Callable from any thread; one made while a pass runs also
+// holds for the pass after it.
 void invalidate_frame_comparison();
 
 // The housekeeping thread's odd-cycle step: a pass while automatic display is on, then one

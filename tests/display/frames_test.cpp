@@ -268,6 +268,21 @@ TEST_F(FrameBuilder, InvalidatedComparisonRedrawsEverything) {
     EXPECT_TRUE(redrawn_by_next_pass().empty());
 }
 
+TEST_F(FrameBuilder, InvalidationDuringAPassMakesTheNextPassRedrawEverything) {
+    // The window thread changes full screen while a pass is reading the page: that pass may
+    // already have drawn from the old comparison, so its end must not undo the invalidation.
+    build_frame();
+    set_visible_page_source([]() -> Image* {
+        invalidate_frame_comparison();
+        return visible_image();
+    });
+    cell(2, 2) = {'P', 0x07};
+    build_frame();
+    set_visible_page_source(nullptr);
+    EXPECT_EQ(redrawn_by_next_pass().size(), 80u * 25u);
+    EXPECT_TRUE(redrawn_by_next_pass().empty());
+}
+
 TEST_F(FrameBuilder, MissingPreviousFrameIsReportedAndTheFrameDrawnInFull) {
     build_frame();
     for (DisplayFrame& slot : frame_exchange().slots) slot.state.store(frame_free);
