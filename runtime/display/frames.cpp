@@ -26,8 +26,7 @@ struct FrameBuilderState {
     // A count rather than a flag, so an invalidation made while a pass runs is not overwritten
     // by that pass's end.
     int64_t valid_for_invalidations = -1;
-    int32_t previous_blink_phase = 0;
-    int32_t previous_cursor_phase = 0;
+    int32_t previous_blink_phase = 0;  // one phase drives blinking characters and the cursor
     int32_t previous_cursor_column = -1;
     int32_t previous_cursor_row = -1;
 };
@@ -165,8 +164,7 @@ bool draw_page_into(DisplayFrame& slot) {
     const bool cursor_moved = cursor_column != builder.previous_cursor_column ||
                               cursor_row != builder.previous_cursor_row;
     const bool blink_changed = blink_phase != builder.previous_blink_phase;
-    const bool cursor_phase_changed = blink_phase != builder.previous_cursor_phase;
-    if (!compare || blink_changed || cursor_phase_changed || cursor_moved) changed = true;
+    if (!compare || blink_changed || cursor_moved) changed = true;
     if (!changed) return false;
 
     if (!reserve_pixels(slot, frame_width, frame_height)) {
@@ -206,8 +204,7 @@ bool draw_page_into(DisplayFrame& slot) {
             if (compare && cell.character == copy[index].character &&
                 cell.attribute == copy[index].attribute) {
                 const bool blinking = (cell.attribute & 0x80u) != 0 && blink_changed;
-                const bool cursor_here =
-                    is_cursor_cell && (cursor_phase_changed || cursor_moved);
+                const bool cursor_here = is_cursor_cell && (blink_changed || cursor_moved);
                 const bool cursor_left =
                     cursor_moved && column == previous_column && row == previous_row;
                 if (!blinking && !cursor_here && !cursor_left) continue;
@@ -218,7 +215,6 @@ bool draw_page_into(DisplayFrame& slot) {
         }
     }
     builder.previous_blink_phase = blink_phase;
-    builder.previous_cursor_phase = blink_phase;
     builder.previous_cursor_column = cursor_column;
     builder.previous_cursor_row = cursor_row;
     builder.valid_for_invalidations = invalidations;
@@ -251,7 +247,6 @@ void reset_frame_slots() {
     builder.invalidations.store(0);
     builder.valid_for_invalidations = -1;
     builder.previous_blink_phase = 0;
-    builder.previous_cursor_phase = 0;
     builder.previous_cursor_column = -1;
     builder.previous_cursor_row = -1;
     page_source.store(visible_image);
