@@ -7,47 +7,56 @@
 Viewport compute_viewport(int32_t frame_width, int32_t frame_height, int32_t window_width,
                           int32_t window_height, int32_t fullscreen_mode,
                           int32_t fullscreen_smooth) {
-    const int32_t W = frame_width, H = frame_height, w = window_width, h = window_height;
+    // A reshape can pass through a window with no area: there is nothing to draw into.
+    if (window_width <= 0 || window_height <= 0) return Viewport{0, 0, -1, -1, 0.0f, 0.0f, 0, 0};
     const bool scale = fullscreen_mode >= 1;
     const bool keep_aspect = fullscreen_mode == 2;
     Viewport viewport;
     viewport.smooth = scale ? fullscreen_smooth : 0;
-    if (W == w && H == h) {
-        viewport = Viewport{0, 0, W - 1, H - 1, 1.0f, 1.0f, 0, 0};
+    if (frame_width == window_width && frame_height == window_height) {
+        viewport = Viewport{0, 0, frame_width - 1, frame_height - 1, 1.0f, 1.0f, 0, 0};
         return viewport;
     }
-    const float window_aspect = static_cast<float>(w) / static_cast<float>(h);
-    const float frame_aspect = static_cast<float>(W) / static_cast<float>(H);
+    const float window_aspect = static_cast<float>(window_width) / static_cast<float>(window_height);
+    const float frame_aspect = static_cast<float>(frame_width) / static_cast<float>(frame_height);
     if (!scale) {
         viewport.x0 = 0;
         viewport.y0 = 0;
-        viewport.x1 = W - 1;
-        viewport.y1 = H - 1;
+        viewport.x1 = frame_width - 1;
+        viewport.y1 = frame_height - 1;
     } else if (keep_aspect && window_aspect != frame_aspect) {
         if (window_aspect > frame_aspect) {
-            const int32_t content = static_cast<int32_t>(static_cast<float>(h) * frame_aspect);
-            viewport.x0 = w / 2 - content / 2;
+            const int32_t content =
+                static_cast<int32_t>(static_cast<float>(window_height) * frame_aspect);
+            viewport.x0 = window_width / 2 - content / 2;
             viewport.x1 = viewport.x0 + content - 1;
             viewport.y0 = 0;
-            viewport.y1 = h - 1;
+            viewport.y1 = window_height - 1;
             viewport.bars = 1;
         } else {
-            const int32_t content = static_cast<int32_t>(static_cast<float>(w) / frame_aspect);
-            viewport.y0 = h / 2 - content / 2;
+            const int32_t content =
+                static_cast<int32_t>(static_cast<float>(window_width) / frame_aspect);
+            viewport.y0 = window_height / 2 - content / 2;
             viewport.y1 = viewport.y0 + content - 1;
             viewport.x0 = 0;
-            viewport.x1 = w - 1;
+            viewport.x1 = window_width - 1;
             viewport.bars = 2;
         }
     } else {
         viewport.x0 = 0;
         viewport.y0 = 0;
-        viewport.x1 = w - 1;
-        viewport.y1 = h - 1;
+        viewport.x1 = window_width - 1;
+        viewport.y1 = window_height - 1;
     }
-    viewport.scale_x = static_cast<float>(viewport.x1 - viewport.x0 + 1) / static_cast<float>(W);
-    viewport.scale_y = static_cast<float>(viewport.y1 - viewport.y0 + 1) / static_cast<float>(H);
+    viewport.scale_x =
+        static_cast<float>(viewport.x1 - viewport.x0 + 1) / static_cast<float>(frame_width);
+    viewport.scale_y =
+        static_cast<float>(viewport.y1 - viewport.y0 + 1) / static_cast<float>(frame_height);
     return viewport;
+}
+
+bool viewport_is_empty(const Viewport& viewport) {
+    return viewport.x1 < viewport.x0 || viewport.y1 < viewport.y0;
 }
 
 PixelRect frame_rect_to_window(const Viewport& viewport, int32_t a0, int32_t b0, int32_t a1,
@@ -70,6 +79,9 @@ LetterboxBands letterbox_bands(const Viewport& viewport, int32_t frame_width,
                                int32_t frame_height, int32_t window_width,
                                int32_t window_height) {
     LetterboxBands bands;
+    // With no area (or no scale) there is nothing to cover, and dividing by the scale would not
+    // give a number.
+    if (window_width <= 0 || window_height <= 0 || viewport_is_empty(viewport)) return bands;
     if (viewport.bars == 1) {
         const int32_t first = static_cast<int32_t>(
             -static_cast<float>(viewport.x0) / viewport.scale_x - 1.0f);

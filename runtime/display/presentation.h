@@ -16,10 +16,12 @@ struct Viewport {
 };
 
 // fullscreen_mode: 0 windowed, 1 stretched, 2 aspect kept. Scaling and smoothing apply in full
-// screen only; a window of another size shows the frame 1:1 at its top-left corner.
+// screen only; a window of another size shows the frame 1:1 at its top-left corner. A window
+// with no width or no height gets an empty viewport (scale 0), and nothing is drawn.
 Viewport compute_viewport(int32_t frame_width, int32_t frame_height, int32_t window_width,
                           int32_t window_height, int32_t fullscreen_mode,
                           int32_t fullscreen_smooth);
+bool viewport_is_empty(const Viewport& viewport);
 
 // A rectangle of pixels, inclusive: in frame pixels or window pixels as the name says.
 struct PixelRect {
@@ -32,7 +34,7 @@ PixelRect frame_rect_to_window(const Viewport& viewport, int32_t a0, int32_t b0,
                                int32_t b1);
 
 // The two black bands outside an aspect-kept viewport, in frame coordinates (they reach past
-// the frame's edges). Both empty when the viewport has no bars.
+// the frame's edges). Both empty when the viewport has no bars or no area.
 struct LetterboxBands {
     PixelRect first;   // left or top
     PixelRect second;  // right or bottom

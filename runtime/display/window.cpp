@@ -313,8 +313,6 @@ void presentation_pass(WindowState& state) {
     const Viewport viewport =
         compute_viewport(frame.width, frame.height, state.window_width, state.window_height,
                          state.fullscreen.mode, state.fullscreen.smooth);
-    // Nothing here draws off screen, so the window is always the draw target.
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     if (choice.slot != shown_before && state.frame_texture != 0) {
         delete_frame_texture(state.frame_texture);
@@ -330,7 +328,12 @@ void presentation_pass(WindowState& state) {
         show_alert("Invalid software_screen_hardware_frame!");
         return;
     }
+    // A window with no area (mid-reshape) shows nothing; the frame counts as not yet presented,
+    // so the pass after the reshape draws it.
+    if (viewport_is_empty(viewport)) return;
 
+    // Nothing here draws off screen, so the window is always the draw target.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     set_drawing_mode(state.window_width, state.window_height);
     // The bands first: rounded up to whole pixels, the first one reaches into the frame's first
     // column, which the frame then paints over.

@@ -112,6 +112,28 @@ TEST(PresentationBands, CoverTheWindowOutsideAnAspectKeptFrame) {
     EXPECT_GT(none.second.left, none.second.right);
 }
 
+TEST(PresentationBands, AWindowWithNoAreaGetsAnEmptyViewportAndNoBands) {
+    // Mid-reshape sizes: aspect kept with no width used to give scale 0 and infinite band edges.
+    const int32_t sizes[][2] = {{0, 400}, {640, 0}, {0, 0}, {-1, 1080}, {1920, -5}};
+    for (const int32_t mode : {0, 1, 2}) {
+        for (const auto& size : sizes) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " " << size[0] << "x" << size[1]);
+            const Viewport v = compute_viewport(frame_w, frame_h, size[0], size[1], mode, 1);
+            EXPECT_TRUE(viewport_is_empty(v));
+            EXPECT_EQ(v.bars, 0);
+            const LetterboxBands bands = letterbox_bands(v, frame_w, frame_h, size[0], size[1]);
+            EXPECT_GT(bands.first.left, bands.first.right);
+            EXPECT_GT(bands.second.left, bands.second.right);
+        }
+    }
+    // An aspect-kept viewport whose window then shrank to nothing: still no bands.
+    const Viewport wide = compute_viewport(frame_w, frame_h, 1920, 1080, 2, 0);
+    const LetterboxBands stale = letterbox_bands(wide, frame_w, frame_h, 0, 1080);
+    EXPECT_GT(stale.first.left, stale.first.right);
+    EXPECT_GT(stale.second.left, stale.second.right);
+    EXPECT_FALSE(viewport_is_empty(wide));
+}
+
 TEST(PresentationWindowSize, SnapsBackOnlyAWindowedFrameOfAnotherSize) {
     struct Case {
         int32_t mode, request, w, h;
