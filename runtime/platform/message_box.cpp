@@ -225,7 +225,8 @@ void close_box(OpenBox& box) {
         if (box.own_font) {
             XFreeFont(box.display, box.font);
         } else {
-            XFreeFontInfo(nullptr, box.font, 0);
+            // The count says how many structures to free per_char and properties of.
+            XFreeFontInfo(nullptr, box.font, 1);
         }
     }
     if (box.window != 0) XDestroyWindow(box.display, box.window);
