@@ -1,3 +1,3 @@
 #include "runtime/core/runtime.h"
 
-int main(int argc, char** argv) { return run_runtime(argc, argv); }
+int main(int argc, char** argv) { run_runtime(argc, argv); }

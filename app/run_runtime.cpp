@@ -17,7 +17,7 @@ void create_first_screen() { set_screen_mode(0, 0, 0, 0, 0, 1); }
 
 }  // namespace
 
-int run_runtime(int argc, char** argv) {
+void run_runtime(int argc, char** argv) {
     platform::prepare_for_threads();
     const StartupSteps steps{reset_frame_slots,       init_image_table,    init_low_memory,
                              init_clock_base,         sample_keyboard,     load_palettes_and_fonts,

@@ -21,7 +21,7 @@ struct GameState {
     int32_t has_bullet_case = 1;
     float limit_minutes = 30;
     float limit_seconds = 0;
-    float limit_total_seconds = 60 * 30 + 0;
+    float limit_total_seconds = 60 * limit_minutes + limit_seconds;
     double deadline = 0;  // seconds since midnight at which the case is lost; set once
     std::array<std::string_view, location_count> exits{};  // exits text of location n at n - 1
     RtString* command = nullptr;  // the last command read, normalised

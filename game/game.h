@@ -4,4 +4,4 @@
 
 // Runs the whole game on the program thread. Never returns: every ending goes through
 // end_program.
-void run_game();
+[[noreturn]] void run_game();

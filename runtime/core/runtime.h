@@ -15,9 +15,9 @@
 
 #include "runtime/core/rt_string.h"
 
-// The process entry (app/main.cpp): start-up, then the window and its event loop. Returns 0 only
-// if the event loop ever gives control back and the process is still alive.
-int run_runtime(int argc, char** argv);
+// The process entry (app/run_runtime.cpp, called by main): start-up, then the window and its
+// event loop. Never returns: the process ends through the one shutdown or a critical error.
+[[noreturn]] void run_runtime(int argc, char** argv);
 
 // Start-up results kept for the program.
 const RtString* command_line();

@@ -6,7 +6,7 @@
 struct FrameBuilderHooks {
     void (*pause_frame_building)();
     void (*resume_frame_building)();
-    void (*invalidate_comparison)();  // comparison_valid = 0
+    void (*invalidate_comparison)();  // the next pass redraws every cell
 };
 
 // THREADING: filled once on the window thread during start-up, before any other thread runs;
