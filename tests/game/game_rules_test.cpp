@@ -1,7 +1,7 @@
 // The game's pure decisions, checked without a thread or a clock: command normalisation, the
 // vocabulary with its conditions, movement, the compass, the countdown's fields, the midnight
-// rule and the key edits. Expected values are typed from the design's tables, not derived from
-// the game's own.
+// rule and the key edits. Expected values are typed here by hand, not derived from the game's own
+// tables.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,7 +56,7 @@ TEST(NormaliseCommand, UpperCasesAndTrimsOnlyBlanksAtTheEnds) {
 }
 
 TEST(Vocabulary, EveryPhraseMatchesItsEntryWhereItsConditionHolds) {
-    // For each location 1..8 the number of the entry (design table, 1-based) that must match,
+    // For each location 1..8 the number of the vocabulary entry (1-based) that must match,
     // 0 for none.
     struct Case {
         std::string_view command;
@@ -142,7 +142,7 @@ TEST(Vocabulary, ExaminingEvidenceNeedsTheItemHeld) {
 }
 
 TEST(Movement, EveryLocationInEveryDirection) {
-    // The design's table by location; 0 = no way.
+    // Where each way leads, by location, typed by hand; 0 = no way.
     struct Case {
         int32_t location, north, east, south, west;
     };

@@ -1,8 +1,8 @@
 // The game's screens as the player sees them on page 0, with the game running on its own thread
 // against a fake clock: the briefing and the start of the case, the turn header with the compass
 // of every location, the prompt rows, and the help, exits, inventory, evidence and conversation
-// screens. Fixed texts are typed here from the design; our own prose is taken from the game's
-// data, since what matters there is where and how it is shown.
+// screens. Fixed texts are typed here by hand; the prose of replies and descriptions is taken
+// from the game's data, since what matters there is where and how it is shown.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,7 +19,7 @@ namespace {
 
 std::string blanks(size_t n) { return std::string(n, ' '); }
 
-// Rows 1 to 16 of a turn as the design lays them out; row 2 is left to the countdown.
+// Rows 1 to 16 of a turn as they must look; row 2 is left to the countdown.
 std::vector<std::string> expected_header(bool north, bool east, bool south, bool west) {
     return {
         "",

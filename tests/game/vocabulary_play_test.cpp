@@ -127,7 +127,7 @@ TEST(VocabularyPlay, PeopleAnswerOnlyInTheirOwnLocation) {
 }
 
 TEST(VocabularyPlay, EveryDirectionFromEveryLocation) {
-    // The design's table by location; 0 = no way (the turn is drawn again).
+    // Where each way leads, by location, typed by hand; 0 = no way (the turn is drawn again).
     struct Ways {
         int32_t location, north, east, south, west;
     };

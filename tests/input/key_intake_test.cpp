@@ -1,6 +1,6 @@
 // Key intake from the window layer's reports to both queues, the translation pieces on their own,
-// the status bytes, the start-up sampling and the lock-key synchronisation. Expected values come
-// from the key-code, translation and special-key tables of the design.
+// the status bytes, the start-up sampling and the lock-key synchronisation. Expected values are
+// the key codes, translations and special keys of a PC keyboard, typed by hand.
 #include <string>
 #include <utility>
 #include <vector>
@@ -228,8 +228,8 @@ TEST_F(KeyIntake, SpecialKeyMap) {
     }
 }
 
-// The translation table against the design's tables, key by key: scan code, Ctrl and Alt codes
-// (0 = none). Both characters of a key share these.
+// The translation table against the keyboard's codes typed by hand, key by key: scan code, Ctrl
+// and Alt codes (0 = none). Both characters of a key share these.
 TEST_F(KeyIntake, TranslationTableMatchesTheKeyboard) {
     struct KeyCase {
         const char* characters;

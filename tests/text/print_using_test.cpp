@@ -1,4 +1,4 @@
-// Formatted printing through templates. Rows marked "table" are the design's own examples of
+// Formatted printing through templates. Rows marked "table" are the reference examples of
 // templates and outputs; the others are worked out by hand from the layout rules and the exact
 // binary values (0.35f is 0.349999994..., 0.005f is 0.00499999988..., 2.345f is 2.34500002...).
 #include <cmath>
