@@ -12,9 +12,16 @@
 
 inline constexpr int32_t location_count = 8;
 
+// The premises, by the numbers the case's map gives them.
+namespace place {
+inline constexpr int32_t garage_entrance = 1, crime_scene = 2, waiting_room = 3,
+                         twisted_hallway = 4, box_lined_hallway = 5, smoky_corridor = 6,
+                         dispatch_room = 7, fish_office = 8;
+}  // namespace place
+
 // The whole adventure, alive from the start of run_game until the program ends.
 struct GameState {
-    int32_t location = 1;  // 1..8, changed only by movement
+    int32_t location = place::garage_entrance;  // 1..8, changed only by movement
     // The officer hands over all three pieces of evidence in the briefing; nothing takes them away.
     int32_t has_bill = 1;
     int32_t has_cigar = 1;

@@ -8,47 +8,58 @@
 namespace {
 
 using enum Direction;
+using namespace place;
 
-// Each direction's rules in the order they are tested.
+// Each direction's rules in the order they are tested: direction, from, to.
 constexpr std::array<MovementRule, 14> movement_table = {{
-    {north, 3, 2}, {north, 2, 4}, {north, 7, 6}, {north, 6, 5},
-    {east, 1, 2}, {east, 4, 5}, {east, 7, 8},
-    {south, 4, 2}, {south, 2, 3}, {south, 5, 6}, {south, 6, 7},
-    {west, 8, 7}, {west, 5, 4}, {west, 2, 1},
+    {north, waiting_room, crime_scene},
+    {north, crime_scene, twisted_hallway},
+    {north, dispatch_room, smoky_corridor},
+    {north, smoky_corridor, box_lined_hallway},
+    {east, garage_entrance, crime_scene},
+    {east, twisted_hallway, box_lined_hallway},
+    {east, dispatch_room, fish_office},
+    {south, twisted_hallway, crime_scene},
+    {south, crime_scene, waiting_room},
+    {south, box_lined_hallway, smoky_corridor},
+    {south, smoky_corridor, dispatch_room},
+    {west, fish_office, dispatch_room},
+    {west, box_lined_hallway, twisted_hallway},
+    {west, crime_scene, garage_entrance},
 }};
 
-constexpr auto garage_entrance = std::to_array<std::string_view>({
+constexpr auto garage_entrance_lines = std::to_array<std::string_view>({
     "The garage door of the cab company stands wide open. I'm out on the sidewalk,",
     "and from here I can see the crime scene a few feet inside under the lights.",
 });
-constexpr auto crime_scene = std::to_array<std::string_view>({
+constexpr auto crime_scene_lines = std::to_array<std::string_view>({
     "The CABBY is slumped over in his cab like a man catching forty winks between",
     "fares. He isn't. There's a pool of blood at his feet, going dark on the floor.",
 });
-constexpr auto waiting_room = std::to_array<std::string_view>({
+constexpr auto waiting_room_lines = std::to_array<std::string_view>({
     "What passes for a waiting room: three chairs against the wall and a coffee",
     "maker wearing an out-of-order sign. BEN, the cabby's last fare, sits in one",
     "of the chairs looking like he'd give a year's pay to be somewhere else.",
 });
-constexpr auto twisted_hallway = std::to_array<std::string_view>({
+constexpr auto twisted_hallway_lines = std::to_array<std::string_view>({
     "A small hallway twists its way back toward a huddle of small offices.",
     "The walls are panelled in thin pressed board, the kind you find in somebody's",
     "basement, and they make the place about as cheerful as one.",
 });
-constexpr auto box_lined_hallway = std::to_array<std::string_view>({
+constexpr auto box_lined_hallway_lines = std::to_array<std::string_view>({
     "Office boxes line the hallway, stacked shoulder high and going soft with damp.",
     "The rooms along it are empty. Nobody's worked back here in a long time.",
 });
-constexpr auto smoky_corridor = std::to_array<std::string_view>({
+constexpr auto smoky_corridor_lines = std::to_array<std::string_view>({
     "The overhead lights flicker like they can't make up their minds. Cigar smoke",
     "lingers in the air, and somewhere up ahead a typewriter is clattering away.",
 });
-constexpr auto dispatch_room = std::to_array<std::string_view>({
+constexpr auto dispatch_room_lines = std::to_array<std::string_view>({
     "A small room, cut in two by a wooden divider about four feet high. On the",
     "other side of it sits the dispatcher, LISA, a phone jammed against her ear,",
     "typing furiously, like the machine owes her money.",
 });
-constexpr auto fish_office = std::to_array<std::string_view>({
+constexpr auto fish_office_lines = std::to_array<std::string_view>({
     "The office of MR. FISH, its walls stained yellow by years of smoke. The man",
     "himself sits behind his desk and sizes me up like a fighter before the bell.",
     "Papers and coffee cups weeks past washing litter the desk, and the ashtray is",
@@ -65,14 +76,14 @@ struct Description {
 // Location n at n - 1. No block is longer than six lines, so the prompt stands no lower than
 // row 23.
 constexpr std::array<Description, 8> descriptions = {{
-    {410, garage_entrance},
-    {420, crime_scene},
-    {430, waiting_room},
-    {440, twisted_hallway},
-    {450, box_lined_hallway},
-    {460, smoky_corridor},
-    {470, dispatch_room},
-    {480, fish_office},
+    {410, garage_entrance_lines},
+    {420, crime_scene_lines},
+    {430, waiting_room_lines},
+    {440, twisted_hallway_lines},
+    {450, box_lined_hallway_lines},
+    {460, smoky_corridor_lines},
+    {470, dispatch_room_lines},
+    {480, fish_office_lines},
 }};
 
 constexpr bool descriptions_fit() {

@@ -11,38 +11,57 @@ namespace {
 using enum Condition;
 using enum Action;
 using enum Direction;
+using namespace place;
+
+using Texts = std::array<std::string_view, 4>;
+
+// The shapes of a row, so that each row says only what it uses.
+constexpr VocabularyEntry always(Texts texts, Action action) {
+    return {texts, none, 0, north, action, nullptr};
+}
+constexpr VocabularyEntry way(Texts texts, Direction direction) {
+    return {texts, way_exists, 0, direction, move, nullptr};
+}
+constexpr VocabularyEntry evidence(std::string_view text, Condition held, const Screen& shown) {
+    return {{text}, held, 0, north, screen, &shown};
+}
+constexpr VocabularyEntry phrase(std::string_view text, int32_t where, const Screen& shown) {
+    return {{text}, at_location, where, north, screen, &shown};
+}
+constexpr VocabularyEntry accusation(int32_t where, Action ending) {
+    return {{"PRESENT EVIDENCE"}, at_location, where, north, ending, nullptr};
+}
 
 constexpr std::array<VocabularyEntry, 29> vocabulary_table = {{
-    {{"END", "QUIT", "EXIT", "Q"}, none, 0, north, quit, nullptr},
-    {{"HELP", "H", "?"}, none, 0, north, help, nullptr},
-    {{"LOOK AROUND", "LOOK", "L"}, none, 0, north, look, nullptr},
-    {{"INVENTORY", "INV", "ITEMS", "I"}, none, 0, north, inventory, nullptr},
-    {{"GO NORTH", "NORTH", "N"}, way_exists, 0, north, move, nullptr},
-    {{"GO EAST", "EAST", "E"}, way_exists, 0, east, move, nullptr},
-    {{"GO SOUTH", "SOUTH", "S"}, way_exists, 0, south, move, nullptr},
-    {{"GO WEST", "WEST", "W"}, way_exists, 0, west, move, nullptr},
-    {{"EXAMINE BILL"}, holds_bill, 0, north, screen, &examine_bill_screen},
-    {{"EXAMINE CIGAR"}, holds_cigar, 0, north, screen, &examine_cigar_screen},
-    {{"EXAMINE BULLET CASE"}, holds_bullet_case, 0, north, screen,
-     &examine_bullet_case_screen},
-    {{"EXAMINE CABBY"}, at_location, 2, north, screen, &examine_cabby_screen},
-    {{"TALK TO CABBY"}, at_location, 2, north, screen, &talk_to_cabby_screen},
-    {{"EXAMINE BEN"}, at_location, 3, north, screen, &examine_ben_screen},
-    {{"TALK TO BEN"}, at_location, 3, north, screen, &talk_to_ben_screen},
-    {{"TELL ME WHAT HAPPENED"}, at_location, 3, north, screen, &ben_what_happened_screen},
-    {{"EXAMINE MR FISH"}, at_location, 8, north, screen, &examine_fish_screen},
-    {{"TALK TO MR FISH"}, at_location, 8, north, screen, &talk_to_fish_screen},
-    {{"NICE CIGAR"}, at_location, 8, north, screen, &fish_cigar_screen},
-    {{"WHY WAS THE FARE ALLOWED HERE"}, at_location, 8, north, screen, &fish_fare_screen},
-    {{"DO YOU OWN A GUN"}, at_location, 8, north, screen, &fish_gun_screen},
-    {{"EXAMINE LISA"}, at_location, 7, north, screen, &examine_lisa_screen},
-    {{"TALK TO LISA"}, at_location, 7, north, screen, &talk_to_lisa_screen},
-    {{"ASK ABOUT CABBY"}, at_location, 7, north, screen, &lisa_cabby_screen},
-    {{"MR FISH"}, at_location, 7, north, screen, &lisa_fish_screen},
-    {{"RIVAL COMPANIES"}, at_location, 7, north, screen, &lisa_rivals_screen},
-    {{"PRESENT EVIDENCE"}, at_location, 3, north, wrong_accusation, nullptr},  // BEN
-    {{"PRESENT EVIDENCE"}, at_location, 7, north, wrong_accusation, nullptr},  // LISA
-    {{"PRESENT EVIDENCE"}, at_location, 8, north, confession, nullptr},        // MR FISH
+    always({"END", "QUIT", "EXIT", "Q"}, quit),
+    always({"HELP", "H", "?"}, help),
+    always({"LOOK AROUND", "LOOK", "L"}, look),
+    always({"INVENTORY", "INV", "ITEMS", "I"}, inventory),
+    way({"GO NORTH", "NORTH", "N"}, north),
+    way({"GO EAST", "EAST", "E"}, east),
+    way({"GO SOUTH", "SOUTH", "S"}, south),
+    way({"GO WEST", "WEST", "W"}, west),
+    evidence("EXAMINE BILL", holds_bill, examine_bill_screen),
+    evidence("EXAMINE CIGAR", holds_cigar, examine_cigar_screen),
+    evidence("EXAMINE BULLET CASE", holds_bullet_case, examine_bullet_case_screen),
+    phrase("EXAMINE CABBY", crime_scene, examine_cabby_screen),
+    phrase("TALK TO CABBY", crime_scene, talk_to_cabby_screen),
+    phrase("EXAMINE BEN", waiting_room, examine_ben_screen),
+    phrase("TALK TO BEN", waiting_room, talk_to_ben_screen),
+    phrase("TELL ME WHAT HAPPENED", waiting_room, ben_what_happened_screen),
+    phrase("EXAMINE MR FISH", fish_office, examine_fish_screen),
+    phrase("TALK TO MR FISH", fish_office, talk_to_fish_screen),
+    phrase("NICE CIGAR", fish_office, fish_cigar_screen),
+    phrase("WHY WAS THE FARE ALLOWED HERE", fish_office, fish_fare_screen),
+    phrase("DO YOU OWN A GUN", fish_office, fish_gun_screen),
+    phrase("EXAMINE LISA", dispatch_room, examine_lisa_screen),
+    phrase("TALK TO LISA", dispatch_room, talk_to_lisa_screen),
+    phrase("ASK ABOUT CABBY", dispatch_room, lisa_cabby_screen),
+    phrase("MR FISH", dispatch_room, lisa_fish_screen),
+    phrase("RIVAL COMPANIES", dispatch_room, lisa_rivals_screen),
+    accusation(waiting_room, wrong_accusation),   // BEN
+    accusation(dispatch_room, wrong_accusation),  // LISA
+    accusation(fish_office, confession),          // MR FISH
 }};
 
 constexpr auto help_lines = std::to_array<std::string_view>({
