@@ -602,6 +602,8 @@ void open_window(int argc, char** argv) {
     glutReshapeFunc(note_window_size);
     glutMouseWheelFunc(mouse_wheel);
     glutCloseFunc(window_closing);
+    // Alt+Enter, recognised by the key intake, cycles this window's full-screen variants.
+    set_key_intake_hooks(KeyIntakeHooks{cycle_fullscreen});
 }
 
 void open_window_and_run(int argc, char** argv) {

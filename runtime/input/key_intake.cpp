@@ -9,9 +9,6 @@
 #include "runtime/input/private/key_intake_lock.h"
 #include "runtime/platform/platform.h"
 
-// The display's full-screen cycle (runtime/display/window.h).
-void cycle_fullscreen();
-
 namespace {
 
 // The translation rows of every key that has one: {key, scan, plain, Shift, Ctrl, Alt, Num Lock,
@@ -230,7 +227,7 @@ constexpr std::array<SpecialKeyMapping, 27> special_key_map = {{
 struct KeyIntakeState {
     // GUARDED by key_intake_mutex(): reached by the window thread and the housekeeping thread.
     HeldKeys held;
-    KeyIntakeHooks hooks{&cycle_fullscreen};
+    KeyIntakeHooks hooks;
 };
 
 KeyIntakeState& intake() {
@@ -287,7 +284,7 @@ void handle_key_down_locked(int32_t code) {
         return;
     }
     if (modifiers.alt && code == 13) {
-        intake().hooks.cycle_fullscreen();
+        if (intake().hooks.cycle_fullscreen != nullptr) intake().hooks.cycle_fullscreen();
         return;
     }
     key_hit_append_locked(code, 0);
@@ -498,8 +495,13 @@ void on_pause_key(bool ctrl_held, bool down) {
 
 KeyIntakeHooks& key_intake_hooks() { return intake().hooks; }
 
+void set_key_intake_hooks(const KeyIntakeHooks& hooks) {
+    std::lock_guard lock(key_intake_mutex());
+    intake().hooks = hooks;
+}
+
 void reset_key_intake() {
     std::lock_guard lock(key_intake_mutex());
     intake().held.codes.clear();
-    intake().hooks = KeyIntakeHooks{&cycle_fullscreen};
+    intake().hooks = KeyIntakeHooks{};
 }

@@ -101,11 +101,14 @@ void on_special_key(int glut_special_key, bool down);
 // Pause, or Break when Ctrl is held (Ctrl+Pause), from the window layer's own key events.
 void on_pause_key(bool ctrl_held, bool down);
 
-// What Alt+Enter calls; the display's cycle_fullscreen by default, replaceable by tests.
+// What Alt+Enter calls: set by the window when it opens (before that the press is only
+// swallowed), replaceable by tests.
 struct KeyIntakeHooks {
-    void (*cycle_fullscreen)();
+    void (*cycle_fullscreen)() = nullptr;
 };
 KeyIntakeHooks& key_intake_hooks();
+// The same, under the key-intake mutex, for a thread other than the tests'.
+void set_key_intake_hooks(const KeyIntakeHooks& hooks);
 
 // A fresh intake for tests: nothing held, default hooks. Leaves the queues to reset_key_queues().
 void reset_key_intake();
