@@ -15,6 +15,7 @@
 #include "bench/allocation_count.h"
 #include "bench/bench_runtime.h"
 #include "runtime/display/frames.h"
+#include "runtime/display/private/frame_exchange.h"
 #include "runtime/text/screen.h"
 
 namespace {

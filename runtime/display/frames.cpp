@@ -5,6 +5,7 @@
 
 #include "runtime/core/errors.h"
 #include "runtime/core/signals.h"
+#include "runtime/display/private/frame_exchange.h"
 #include "runtime/display/render.h"
 #include "runtime/platform/platform.h"
 #include "runtime/text/frame_hooks.h"

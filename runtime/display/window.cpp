@@ -19,6 +19,7 @@
 #include "runtime/core/signals.h"
 #include "runtime/display/frames.h"
 #include "runtime/display/presentation.h"
+#include "runtime/display/private/frame_exchange.h"
 #include "runtime/input/key_intake.h"
 #include "runtime/platform/platform.h"
 

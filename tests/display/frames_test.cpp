@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/signals.h"
+#include "runtime/display/private/frame_exchange.h"
 #include "runtime/display/render.h"
 #include "runtime/platform/platform.h"
 #include "runtime/text/screen.h"

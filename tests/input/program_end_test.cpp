@@ -9,6 +9,7 @@
 
 #include "runtime/core/signals.h"
 #include "runtime/display/frames.h"
+#include "runtime/display/private/frame_exchange.h"
 #include "runtime/input/key_intake.h"
 #include "runtime/input/key_queue.h"
 #include "runtime/input/program_end.h"

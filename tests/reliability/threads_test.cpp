@@ -18,6 +18,7 @@
 #include "runtime/core/rt_string.h"
 #include "runtime/core/signals.h"
 #include "runtime/display/frames.h"
+#include "runtime/display/private/frame_exchange.h"
 #include "runtime/display/render.h"
 #include "runtime/input/clock.h"
 #include "runtime/input/key_intake.h"
