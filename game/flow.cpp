@@ -71,7 +71,47 @@ constexpr std::string_view compass_right = " *----------------------------------
 static_assert(compass_indent.size() == 38);
 static_assert(compass_left.size() + 1 + compass_hub.size() + 1 + compass_right.size() == 80);
 
-constexpr std::string_view hint = "If you are stuck just type HELP.";
+// What a compass piece shows: fixed text, or a direction's letter when the exits text names it.
+enum class CompassMark { fixed, north, east, south, west };
+
+struct CompassPiece {
+    CompassMark mark;
+    std::string_view shown;
+    std::string_view otherwise;  // in place of a letter whose way does not exist
+    bool ends_line;
+};
+
+// The three compass rows, piece by piece: an absent "N" or "S" leaves just the line end, an absent
+// "W" or "E" a blank.
+constexpr std::array<CompassPiece, 9> compass_pieces = {{
+    {CompassMark::fixed, compass_indent, "", false},
+    {CompassMark::north, "N", "", true},
+    {CompassMark::fixed, compass_left, "", false},
+    {CompassMark::west, "W", " ", false},
+    {CompassMark::fixed, compass_hub, "", false},
+    {CompassMark::east, "E", " ", false},
+    {CompassMark::fixed, compass_right, "", true},
+    {CompassMark::fixed, compass_indent, "", false},
+    {CompassMark::south, "S", "", true},
+}};
+
+bool shows_mark(const CompassMarks& marks, CompassMark mark) {
+    switch (mark) {
+        case CompassMark::fixed: return true;
+        case CompassMark::north: return marks.north;
+        case CompassMark::east: return marks.east;
+        case CompassMark::south: return marks.south;
+        case CompassMark::west: return marks.west;
+    }
+    return false;
+}
+
+// Rows 14 to 16: a blank line, the hint, a blank line.
+constexpr auto hint_lines = std::to_array<std::string_view>({
+    "",
+    "If you are stuck just type HELP.",
+    "",
+});
 
 }  // namespace
 
@@ -135,31 +175,15 @@ void draw_turn_header(const GameState& game) {
     print_lines(title_lines, 101);  // steps 101 to 110
 
     const CompassMarks marks = compass_marks(current_exits(game));
-    print_without_line_end(compass_indent);
-    finish_step(steps, 111);
-    if (marks.north) print_line("N"); else print_blank_line();
-    finish_step(steps, 112);
-    print_without_line_end(compass_left);
-    finish_step(steps, 113);
-    print_without_line_end(marks.west ? "W" : " ");
-    finish_step(steps, 114);
-    print_without_line_end(compass_hub);
-    finish_step(steps, 115);
-    print_without_line_end(marks.east ? "E" : " ");
-    finish_step(steps, 116);
-    print_line(compass_right);
-    finish_step(steps, 117);
-    print_without_line_end(compass_indent);
-    finish_step(steps, 118);
-    if (marks.south) print_line("S"); else print_blank_line();
-    finish_step(steps, 119);
-
-    print_blank_line();
-    finish_step(steps, 120);
-    print_line(hint);
-    finish_step(steps, 121);
-    print_blank_line();
-    finish_step(steps, 122);
+    uint32_t statement = 111;  // steps 111 to 119
+    for (const CompassPiece& piece : compass_pieces) {
+        const std::string_view text = shows_mark(marks, piece.mark) ? piece.shown : piece.otherwise;
+        if (!piece.ends_line) print_without_line_end(text);
+        else if (text.empty()) print_blank_line();
+        else print_line(text);
+        finish_step(steps, statement++);
+    }
+    print_lines(hint_lines, 120);  // steps 120 to 122
 }
 
 void take_turn(GameState& game) {
