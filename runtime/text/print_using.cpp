@@ -420,39 +420,35 @@ int32_t format_number(const RtString* template_text, DecimalForm& value, int32_t
     return run_engine(template_text, start, TemplateValue{&value, {}}, exponent_letter, output);
 }
 
+// The floating-point front ends: infinity and not-a-number have no decimal form, error 5.
+template <typename Value>
+int32_t format_floating(const RtString* template_text, Value value,
+                        bool (*decimal_form_of)(Value, DecimalForm&), char exponent_letter,
+                        int32_t start, FormattedText& output) {
+    if (error_pending()) return 0;
+    DecimalForm form;
+    if (!decimal_form_of(value, form)) {
+        raise_error(error_illegal_function_call);
+        return 0;
+    }
+    return format_number(template_text, form, start, exponent_letter, output);
+}
+
 }  // namespace
 
 int32_t print_using(const RtString* template_text, float value, int32_t start,
                     FormattedText& output) {
-    if (error_pending()) return 0;
-    DecimalForm form;
-    if (!decimal_form_of_single(value, form)) {
-        raise_error(error_illegal_function_call);
-        return 0;
-    }
-    return format_number(template_text, form, start, 'E', output);
+    return format_floating(template_text, value, decimal_form_of_single, 'E', start, output);
 }
 
 int32_t print_using_double(const RtString* template_text, double value, int32_t start,
                            FormattedText& output) {
-    if (error_pending()) return 0;
-    DecimalForm form;
-    if (!decimal_form_of_double(value, form)) {
-        raise_error(error_illegal_function_call);
-        return 0;
-    }
-    return format_number(template_text, form, start, 'D', output);
+    return format_floating(template_text, value, decimal_form_of_double, 'D', start, output);
 }
 
 int32_t print_using_extended(const RtString* template_text, long double value, int32_t start,
                              FormattedText& output) {
-    if (error_pending()) return 0;
-    DecimalForm form;
-    if (!decimal_form_of_extended(value, form)) {
-        raise_error(error_illegal_function_call);
-        return 0;
-    }
-    return format_number(template_text, form, start, 'F', output);
+    return format_floating(template_text, value, decimal_form_of_extended, 'F', start, output);
 }
 
 int32_t print_using_integer(const RtString* template_text, int64_t value, int32_t start,
